@@ -1,0 +1,1 @@
+// STUB: the TGA reader; to be replaced.

@@ -1,0 +1,7 @@
+// STUB: to be replaced.
+#include "player/output/sound_device.h"
+bool sound_device_open(int32_t) { return true; }
+void sound_device_play_loop(const int16_t*, int32_t) {}
+uint64_t sound_device_bytes_played() { return 0; }
+void sound_device_reset() {}
+void sound_device_close() {}

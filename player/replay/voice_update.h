@@ -1,0 +1,48 @@
+// From a channel's state to its mixer voice: periods, envelopes, fadeout,
+// auto-vibrato and the voice update with the twin-voice switch.
+#pragma once
+
+#include <cstdint>
+
+struct Channel;
+struct Instrument;
+struct Sample;
+struct Song;
+struct EnvelopePoint;
+
+int32_t linear_period(int32_t note, int32_t finetune);
+int32_t amiga_period(int32_t note, int32_t finetune);
+
+// The per-channel state of one envelope, as a view onto the six Channel fields.
+struct EnvelopeState {
+    int32_t* tick;
+    int32_t* point;
+    int32_t* fixed;
+    int32_t* value;
+    int32_t* slope;
+    uint8_t* done;
+};
+
+// The instrument side of one envelope.
+struct EnvelopeShape {
+    const EnvelopePoint* points;
+    uint8_t point_count;
+    uint8_t flags;
+    uint8_t sustain_point;
+    uint8_t loop_start;
+    uint8_t loop_end;
+};
+
+EnvelopeState volume_envelope_state(Channel* channel);
+EnvelopeState panning_envelope_state(Channel* channel);
+EnvelopeShape volume_envelope_shape(const Instrument* instrument);
+EnvelopeShape panning_envelope_shape(const Instrument* instrument);
+
+// One tick of one envelope; update_bit is VOLUME or PANNING.
+void envelope_step(Channel* channel, EnvelopeState state, EnvelopeShape shape, uint8_t update_bit);
+// Both envelopes (when on and not done), then the fadeout step: the per-tick
+// instrument work shared by the first and later ticks.
+void channel_step_envelopes(Channel* channel, const Instrument* instrument);
+void fadeout_step(Channel* channel, const Instrument* instrument);
+void auto_vibrato(Channel* channel, const Instrument* instrument);
+void update_voice(Channel* channel, Sample* sample, Song* song);

@@ -1,0 +1,1 @@
+// STUB: removed once tests/support holds real helpers.

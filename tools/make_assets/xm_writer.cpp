@@ -1,0 +1,1 @@
+#include "tools/make_assets/xm_writer.h"

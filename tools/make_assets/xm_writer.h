@@ -1,0 +1,2 @@
+// STUB: the XM writer; to be replaced.
+#pragma once
