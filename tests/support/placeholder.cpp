@@ -1,1 +1,1 @@
-// STUB: removed once tests/support holds real helpers.
+// Keeps the support library non-empty while the helpers grow.
