@@ -1,0 +1,80 @@
+// XM instrument headers: sample count, keymap, envelopes, auto-vibrato and
+// fadeout. The sample headers and data follow in xm_samples.cpp.
+#include "player/module/xm_reader.h"
+
+namespace {
+
+constexpr uint32_t MAX_SAMPLES = 16;
+constexpr uint8_t MAX_ENVELOPE_POINTS = 12;
+constexpr int32_t NAME_AND_TYPE_BYTES = 23;
+
+// Keymap (96), two envelopes (2 x 48) and the 16 bytes from the volume point
+// count to the fadeout, as they lie in the file.
+constexpr int32_t KEYMAP_BYTES = 96;
+constexpr int32_t ENVELOPE_BYTES = 48;
+constexpr int32_t TAIL_BYTES = KEYMAP_BYTES + 2 * ENVELOPE_BYTES + 16;
+
+void unpack_envelope(const uint8_t* bytes, EnvelopePoint* points) {
+    for (int32_t k = 0; k < MAX_ENVELOPE_POINTS; ++k) {
+        points[k].x = bytes_u16(bytes + 4 * k);
+        points[k].y = bytes_u16(bytes + 4 * k + 2);
+    }
+}
+
+// An envelope needs two points to be an envelope at all; counts beyond the
+// 12 stored points are cut to them first.
+void fit_envelope(uint8_t* point_count, uint8_t* flags) {
+    if (*point_count > MAX_ENVELOPE_POINTS) *point_count = MAX_ENVELOPE_POINTS;
+    if (*point_count < 2) *flags = 0;
+}
+
+void read_instrument_tail(Instrument* instrument, ModuleReader& reader) {
+    uint8_t bytes[TAIL_BYTES];
+    reader_bytes(reader, bytes, TAIL_BYTES);
+    const uint8_t* at = bytes;
+    for (int32_t k = 0; k < KEYMAP_BYTES; ++k) instrument->keymap[k] = *at++;
+    unpack_envelope(at, instrument->volume_envelope);
+    at += ENVELOPE_BYTES;
+    unpack_envelope(at, instrument->panning_envelope);
+    at += ENVELOPE_BYTES;
+    instrument->volume_point_count = *at++;
+    instrument->panning_point_count = *at++;
+    instrument->volume_sustain_point = *at++;
+    instrument->volume_loop_start = *at++;
+    instrument->volume_loop_end = *at++;
+    instrument->panning_sustain_point = *at++;
+    instrument->panning_loop_start = *at++;
+    instrument->panning_loop_end = *at++;
+    instrument->volume_envelope_flags = *at++;
+    instrument->panning_envelope_flags = *at++;
+    instrument->vibrato_type = *at++;
+    instrument->vibrato_sweep = *at++;
+    instrument->vibrato_depth = *at++;
+    instrument->vibrato_rate = *at++;
+    instrument->fadeout = static_cast<uint16_t>(bytes_u16(at) * 2);  // kept to 16 bits
+
+    fit_envelope(&instrument->volume_point_count, &instrument->volume_envelope_flags);
+    fit_envelope(&instrument->panning_point_count, &instrument->panning_envelope_flags);
+}
+
+}  // namespace
+
+bool xm_load_instrument(Song* song, ModuleReader& reader, int32_t instrument_index) {
+    Instrument* instrument = &song->instruments[instrument_index];
+    const int64_t start = reader_position(reader);
+    const int64_t end = start + reader_u32(reader);  // the sample headers begin here
+    reader_skip(reader, NAME_AND_TYPE_BYTES);
+    const uint32_t sample_count = reader_u16(reader);
+    if (sample_count > MAX_SAMPLES) return false;
+    instrument->sample_count = static_cast<int32_t>(sample_count);
+
+    if (sample_count == 0) {
+        for (Sample*& slot : instrument->samples) slot = &empty_sample;
+        reader_seek(reader, end);
+        return true;
+    }
+    reader_u32(reader);  // sample header size: every sample header is taken as 40 bytes
+    read_instrument_tail(instrument, reader);
+    reader_seek(reader, end);
+    return xm_load_samples(song, reader, instrument_index);
+}
