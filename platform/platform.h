@@ -9,7 +9,9 @@ enum class MessageBoxButtons { OK, YES_NO };
 enum class MessageBoxAnswer { OK, YES, NO };
 
 // Modal box without an owner window; where no display can show it, the text
-// goes to standard error (and a question is answered No).
+// goes to standard error as "caption: text" (and a question is answered No).
+// With KORVANTI_MESSAGE_BOX=stderr in the environment every box goes there,
+// so that unattended runs never wait on a box.
 MessageBoxAnswer show_message_box(const char* text, const char* caption, MessageBoxIcon icon,
                                   MessageBoxButtons buttons);
 

@@ -1,0 +1,38 @@
+// korvanti: opens the window, loads the scenes, starts the music and runs the
+// loop until Escape, a close or the end of the music.
+#define SDL_MAIN_HANDLED
+#include <SDL.h>
+
+#include "app/main_loop.h"
+#include "app/window.h"
+#include "platform/platform.h"
+#include "player/output/music.h"
+#include "scenes/scenes.h"
+
+namespace {
+
+constexpr const char* TITLE = "korvanti";
+
+void shut_down() {
+    destroy_window();
+    music_shutdown();
+}
+
+}  // namespace
+
+int main(int, char**) {
+    if (!create_window(TITLE, 640, 480, 32, true)) {
+        SDL_Quit();
+        return 0;
+    }
+    init_scenes();
+    music_init("musik.xm");
+    music_play();
+    const ShellOps ops = {poll_window_message, platform_tick_count, platform_sleep, draw_frame,
+                          swap_window_buffers, set_window_caption,  shut_down};
+    MainLoop loop = {};
+    loop.title = TITLE;
+    int32_t exit_code = run_main_loop(&loop, &ops, &window_state.input);
+    SDL_Quit();
+    return exit_code;
+}

@@ -1,0 +1,42 @@
+// The demo's one window and its OpenGL context on SDL2: a 640x480 full-screen
+// mode (or a framed window after the user accepts the fallback), a
+// double-buffered RGBA context with a 16-bit depth buffer, the projection and
+// the basic GL state, and the tear-down that gives the display mode back.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+#include "app/main_loop.h"
+#include "app/window_events.h"
+
+struct WindowState {
+    // What create_window made, torn down by destroy_window in reverse.
+    bool video_started;           // SDL's video subsystem is up (the window class)
+    SDL_Window* window;           // null when there is none
+    bool device_context;          // the window's native handles were obtained
+    SDL_GLContext render_context; // null when there is none
+    bool fullscreen;              // the 640x480 mode is (to be) set; cursor hidden
+    InputState input;             // keys and `active`, written by window_proc
+};
+
+extern WindowState window_state;
+
+// True when the window is shown and its context is current; false after a
+// failure, already reported in a message box and torn down (except after the
+// fallback question was answered No).
+bool create_window(const char* title, int width, int height, int bits_per_pixel,
+                   bool fullscreen_wanted);
+// Releases what create_window made, reporting and skipping any failed step.
+// Safe with nothing made.
+void destroy_window();
+// Viewport and 45-degree projection for a client area of that size.
+void resize_viewport(int width, int height);
+// Smooth shading, black clear colour, depth test; always true.
+bool init_gl_state();
+
+// ShellOps for the real window.
+bool poll_window_message(ShellMessage* message);
+void swap_window_buffers();
+void set_window_caption(const char* caption);
