@@ -1,7 +1,377 @@
-// STUB: to be replaced.
+// The mixer: every playing voice 0..63 into float stereo frames, segment by
+// segment.
+//
+// A segment is a run of output frames over which nothing but the position
+// changes: it ends at the next loop point (found once, by one 64-by-64-bit
+// division), at the end of a volume ramp, or at the end of the call. Within a
+// segment the inner loops only count frames.
+//
+// Number budget. Positions and steps are 32.32 (see mixer.h). The frame value
+// x = s[i] + f * (s[i+1] - s[i]) with a 31-bit f and a 17-bit difference is
+// exact in double; only the product with the gain and the sum with the float
+// already in the buffer round, in double, and the sum rounds once more to
+// float. Packed SSE2 doubles do the same roundings lane by lane, so the
+// two-frame loop gives the bits of the one-frame rule.
 #include "player/output/mixer.h"
+
+#include <emmintrin.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "player/module/song.h"
+
 Voice voice_table[VOICE_COUNT];
 int32_t ramp_frames_total = 128;
 float ramp_reciprocal = 1.0f / 128;
-void mix_voices(float*, int32_t) {}
-void clip_to_pcm16(int16_t*, const float*, int32_t) {}
+
+namespace {
+
+constexpr float GAIN_SCALE = 1.0f / 255;  // 0.0039215689: level 255 rounds to gain 1.0f
+constexpr double FRACTION_SCALE = 1.0 / 2147483648.0;  // 2^-31 per unit of the top 31 fraction bits
+constexpr double LEVEL_SCALE = 1.0 / 256;              // 8.8 level to volume
+constexpr int32_t MAX_REFLECTIONS = 4096;  // far more than any step below 256 frames needs
+
+uint64_t voice_position(const Voice* voice) {
+    return (uint64_t)voice->position_int << 32 | voice->position_frac;
+}
+
+void store_position(Voice* voice, uint64_t position) {
+    voice->position_int = (uint32_t)(position >> 32);
+    voice->position_frac = (uint32_t)position;
+}
+
+// step_int * 2^32 + step_frac modulo 2^64: the sign of step_int falls away.
+uint64_t voice_step(const Voice* voice) {
+    return (uint64_t)(uint32_t)voice->step_int << 32 | voice->step_frac;
+}
+
+template <bool FORWARD>
+uint64_t advance(uint64_t position, uint64_t step) {
+    position &= ~uint64_t{1};
+    return FORWARD ? position + step : position - step;
+}
+
+// Linear interpolation at a position whose frames i and i + 1 are in the data.
+double interpolate(const int16_t* data, uint64_t position) {
+    int16_t pair[2];
+    std::memcpy(pair, data + (position >> 32), sizeof pair);
+    double f = (double)(int32_t)((uint32_t)position >> 1) * FRACTION_SCALE;
+    return (double)pair[0] + f * (double)(pair[1] - pair[0]);
+}
+
+// The same where frames may lie outside the data: those read as 0. Only a
+// voice in a state the replay never produces gets here.
+double interpolate_checked(const int16_t* data, uint64_t available, uint64_t position) {
+    uint32_t i = (uint32_t)(position >> 32);
+    uint32_t next = i + 1;
+    int32_t a = i < available ? data[i] : 0;
+    int32_t b = next < available ? data[next] : 0;
+    double f = (double)(int32_t)((uint32_t)position >> 1) * FRACTION_SCALE;
+    return (double)a + f * (double)(b - a);
+}
+
+__m128d load_frame(const float* frame) {
+    return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64((const __m128i*)frame)));
+}
+
+void store_frame(float* frame, __m128d value) {
+    _mm_storel_epi64((__m128i*)frame, _mm_castps_si128(_mm_cvtpd_ps(value)));
+}
+
+// Gains fixed for the whole segment: two frames per round.
+template <bool FORWARD>
+uint64_t mix_steady(float* out, int32_t len, const int16_t* data, uint64_t position,
+                    uint64_t step, __m128d gains) {
+    int32_t k = 0;
+    for (; k + 2 <= len; k += 2) {
+        uint64_t second = advance<FORWARD>(position, step);
+        __m128d x0 = _mm_set1_pd(interpolate(data, position));
+        __m128d x1 = _mm_set1_pd(interpolate(data, second));
+        position = advance<FORWARD>(second, step);
+        __m128 pair = _mm_loadu_ps(out + 2 * k);
+        __m128d first_frame = _mm_cvtps_pd(pair);
+        __m128d second_frame = _mm_cvtps_pd(_mm_movehl_ps(pair, pair));
+        first_frame = _mm_add_pd(first_frame, _mm_mul_pd(x0, gains));
+        second_frame = _mm_add_pd(second_frame, _mm_mul_pd(x1, gains));
+        _mm_storeu_ps(out + 2 * k,
+                      _mm_movelh_ps(_mm_cvtpd_ps(first_frame), _mm_cvtpd_ps(second_frame)));
+    }
+    if (k < len) {
+        __m128d x = _mm_set1_pd(interpolate(data, position));
+        store_frame(out + 2 * k, _mm_add_pd(load_frame(out + 2 * k), _mm_mul_pd(x, gains)));
+        position = advance<FORWARD>(position, step);
+    }
+    return position;
+}
+
+// A ramp: one frame per round, the gains carried in double.
+template <bool FORWARD>
+uint64_t mix_ramp(float* out, int32_t len, const int16_t* data, uint64_t position, uint64_t step,
+                  __m128d* gains, __m128d steps) {
+    __m128d g = *gains;
+    for (int32_t k = 0; k < len; ++k) {
+        __m128d x = _mm_set1_pd(interpolate(data, position));
+        store_frame(out + 2 * k, _mm_add_pd(load_frame(out + 2 * k), _mm_mul_pd(x, g)));
+        g = _mm_add_pd(g, steps);
+        position = advance<FORWARD>(position, step);
+    }
+    *gains = g;
+    return position;
+}
+
+// Any segment, frame by frame, reading nothing outside the data.
+template <bool FORWARD>
+uint64_t mix_checked(float* out, int32_t len, const int16_t* data, uint64_t available,
+                     uint64_t position, uint64_t step, __m128d* gains, __m128d steps) {
+    __m128d g = *gains;
+    for (int32_t k = 0; k < len; ++k) {
+        __m128d x = _mm_set1_pd(interpolate_checked(data, available, position));
+        store_frame(out + 2 * k, _mm_add_pd(load_frame(out + 2 * k), _mm_mul_pd(x, g)));
+        g = _mm_add_pd(g, steps);
+        position = advance<FORWARD>(position, step);
+    }
+    *gains = g;
+    return position;
+}
+
+// True when every frame a segment of len >= 1 frames reads (i and i + 1) lies
+// inside the data. Clearing bit 0 only moves a position backwards, so the
+// extreme positions are bounded by the first one and len - 1 steps.
+bool segment_in_bounds(uint64_t position, uint64_t step, int32_t len, bool forward,
+                       uint64_t available) {
+    if (available < 2) return false;
+    // Positions below limit have i + 1 < available.
+    uint64_t limit = available - 1 > 0xFFFFFFFFu ? ~uint64_t{0} : (available - 1) << 32;
+    uint64_t frame_step = step;
+    if (!forward && __builtin_add_overflow(step, uint64_t{1}, &frame_step)) return false;
+    uint64_t span = 0;
+    if (__builtin_mul_overflow((uint64_t)(len - 1), frame_step, &span)) return false;
+    if (forward) {
+        uint64_t last = 0;
+        if (__builtin_add_overflow(position, span, &last)) return false;
+        return last < limit;
+    }
+    return position < limit && position >= span;
+}
+
+// Step 2 of a segment: frames up to the loop point ahead, when it lies within
+// len. The step is taken in units of 2^-24 frame; below 256 frames per output
+// frame this is the 32-bit step24, above it the value is kept whole rather than
+// wrapped, so that a huge step still finds its loop point. A step below 2^-24
+// never reaches one.
+int32_t frames_to_loop_point(uint64_t position, uint64_t step, bool forward, uint32_t loop_start,
+                             uint32_t loop_end, int32_t len, bool* boundary) {
+    uint64_t distance = forward ? ((uint64_t)loop_end << 32) - position
+                                : position - ((uint64_t)loop_start << 32);
+    if ((distance >> 32) >= (uint64_t{1} << 24)) return len;
+    uint64_t step24 = step >> 8;
+    if (step24 == 0) return len;
+    uint64_t units = distance >> 8;
+    uint64_t frames = units / step24 + (units % step24 != 0);
+    if (frames > (uint64_t)len) return len;
+    *boundary = true;
+    return (int32_t)frames;
+}
+
+float ramp_step_toward(int32_t target, int32_t level) {
+    double difference = (double)((int64_t)target - (level >> 8));
+    return (float)(difference * (double)GAIN_SCALE * (double)ramp_reciprocal);
+}
+
+// Step 3: go on with the ramp in progress, or set up a new one from the level
+// heard now. Returns the ramp's frames left (0 = none).
+int32_t ramp_setup(Voice* voice) {
+    if (voice->ramp_frames != 0 && voice->left_volume == voice->ramp_left_target &&
+        voice->right_volume == voice->ramp_right_target) {
+        return voice->ramp_frames;
+    }
+    voice->ramp_left_target = voice->left_volume;
+    voice->ramp_right_target = voice->right_volume;
+    bool left_moves = voice->left_volume != (voice->left_level >> 8);
+    bool right_moves = voice->right_volume != (voice->right_level >> 8);
+    voice->left_ramp_step = left_moves ? ramp_step_toward(voice->left_volume, voice->left_level) : 0.0f;
+    voice->right_ramp_step =
+        right_moves ? ramp_step_toward(voice->right_volume, voice->right_level) : 0.0f;
+    voice->ramp_frames = left_moves || right_moves ? ramp_frames_total : 0;
+    return voice->ramp_frames;
+}
+
+// Nearest integer, ties to even, held in int32 (huge gains from absurd
+// volumes saturate instead of overflowing).
+int32_t round_to_level(double value) {
+    double rounded = std::nearbyint(value);
+    if (!(rounded > -2147483648.0)) return INT32_MIN;
+    if (rounded >= 2147483647.0) return INT32_MAX;
+    return (int32_t)rounded;
+}
+
+int32_t level_of_volume(int32_t volume) {
+    int64_t level = (int64_t)volume * 256;
+    if (level > INT32_MAX) return INT32_MAX;
+    if (level < INT32_MIN) return INT32_MIN;
+    return (int32_t)level;
+}
+
+float volume_gain(int32_t volume) { return (float)((double)volume * (double)GAIN_SCALE); }
+
+float level_gain(int32_t level) {
+    return (float)((double)level * LEVEL_SCALE * (double)GAIN_SCALE);
+}
+
+// Step 4 and 5: gains and the len frames of one segment; returns the position after them.
+uint64_t mix_segment(Voice* voice, const Sample* sample, float* out, int32_t len, uint64_t position,
+                     uint64_t step, bool forward, int32_t ramp) {
+    if (len <= 0) return position;
+    const int16_t* data = sample->data;
+    uint64_t available = data ? (uint64_t)sample->length + 8 : 0;
+    bool in_bounds = segment_in_bounds(position, step, len, forward, available);
+    if (ramp <= 0) {
+        __m128d gains = _mm_set_pd((double)volume_gain(voice->right_volume),
+                                   (double)volume_gain(voice->left_volume));
+        if (in_bounds) {
+            return forward ? mix_steady<true>(out, len, data, position, step, gains)
+                           : mix_steady<false>(out, len, data, position, step, gains);
+        }
+        __m128d still = _mm_setzero_pd();
+        return forward ? mix_checked<true>(out, len, data, available, position, step, &gains, still)
+                       : mix_checked<false>(out, len, data, available, position, step, &gains, still);
+    }
+    __m128d gains = _mm_set_pd((double)level_gain(voice->right_level),
+                               (double)level_gain(voice->left_level));
+    __m128d steps = _mm_set_pd((double)voice->right_ramp_step, (double)voice->left_ramp_step);
+    if (in_bounds) {
+        position = forward ? mix_ramp<true>(out, len, data, position, step, &gains, steps)
+                           : mix_ramp<false>(out, len, data, position, step, &gains, steps);
+    } else {
+        position = forward
+                       ? mix_checked<true>(out, len, data, available, position, step, &gains, steps)
+                       : mix_checked<false>(out, len, data, available, position, step, &gains, steps);
+    }
+    double left_gain = _mm_cvtsd_f64(gains);
+    double right_gain = _mm_cvtsd_f64(_mm_unpackhi_pd(gains, gains));
+    voice->left_level = round_to_level(left_gain * 255.0 * 256.0);
+    voice->right_level = round_to_level(right_gain * 255.0 * 256.0);
+    return position;
+}
+
+void end_voice(Voice* voice) {
+    voice->sample = nullptr;
+    voice->position_int = 0;
+    voice->position_frac = 0;
+}
+
+// Forward loop: loop_length comes off position_int until it lies before the
+// loop end (at least once). The repeated subtraction is done in one step.
+void wrap_forward(Voice* voice, const Sample* sample) {
+    uint32_t loop_end = sample->loop_start + sample->loop_length;
+    if (sample->loop_length == 0) {
+        end_voice(voice);  // a loop of no frames has nothing to repeat
+        return;
+    }
+    uint32_t whole = voice->position_int - sample->loop_length;
+    if (whole >= loop_end) whole = sample->loop_start + (whole - loop_end) % sample->loop_length;
+    voice->position_int = whole;
+}
+
+// Ping-pong loop: reflect at the end ahead, and at the other end as long as the
+// reflected position lies beyond it (signed comparisons of the whole part).
+void reflect(Voice* voice, const Sample* sample) {
+    uint32_t loop_start = sample->loop_start;
+    uint32_t loop_end = loop_start + sample->loop_length;
+    uint64_t position = voice_position(voice);
+    for (int32_t k = 0; k < MAX_REFLECTIONS; ++k) {
+        if (voice->direction == 1) {
+            position = 2 * ((uint64_t)loop_end << 32) - 1 - position;
+            voice->direction = 2;
+            if ((int32_t)(position >> 32) >= (int32_t)loop_start) {
+                store_position(voice, position);
+                return;
+            }
+        } else {
+            position = 2 * ((uint64_t)loop_start << 32) - 1 - position;
+            voice->direction = 1;
+            if ((int32_t)(position >> 32) < (int32_t)loop_end) {
+                store_position(voice, position);
+                return;
+            }
+        }
+    }
+    end_voice(voice);  // an empty loop, or a position no step below 256 frames can reach
+}
+
+// Step 7. False when the voice has ended.
+bool pass_loop_point(Voice* voice, const Sample* sample) {
+    if (sample->loop_type & LOOP_FORWARD) {
+        wrap_forward(voice, sample);
+    } else if (sample->loop_type & LOOP_PINGPONG) {
+        reflect(voice, sample);
+    } else {
+        end_voice(voice);
+    }
+    return voice->sample != nullptr;
+}
+
+void mix_voice(Voice* voice, float* out, int32_t count) {
+    int32_t remaining = count;
+    // Every segment but a rare empty one at a loop point mixes a frame, so
+    // this bound is never reached; it only makes a hang impossible.
+    int64_t segments_left = 3 * (int64_t)count + 16;
+    while (segments_left-- > 0) {
+        const Sample* sample = voice->sample;
+        uint32_t loop_end = sample->loop_start + sample->loop_length;
+        bool forward = voice->direction == 1;
+        uint64_t position = voice_position(voice);
+        uint64_t step = voice_step(voice);
+        bool boundary = false;
+        int32_t len = frames_to_loop_point(position, step, forward, sample->loop_start, loop_end,
+                                           remaining, &boundary);
+        int32_t ramp = ramp_setup(voice);
+        bool ramp_cuts = ramp > 0 && len > ramp;
+        if (ramp_cuts) {
+            len = ramp;
+            boundary = false;
+        }
+        position = mix_segment(voice, sample, out, len, position, step, forward, ramp);
+        store_position(voice, position);
+        out += 2 * (int64_t)len;
+        remaining -= len;
+        if (ramp > 0) {
+            voice->ramp_frames = ramp - len;
+            if (voice->ramp_frames == 0) {
+                voice->left_ramp_step = 0.0f;
+                voice->right_ramp_step = 0.0f;
+                voice->left_level = level_of_volume(voice->left_volume);
+                voice->right_level = level_of_volume(voice->right_volume);
+            }
+        }
+        if (ramp_cuts) continue;
+        if (!boundary) return;
+        if (!pass_loop_point(voice, sample) || remaining <= 0) return;
+    }
+}
+
+}  // namespace
+
+void mix_voices(float* frames, int32_t count) {
+    if (count <= 0 || !frames) return;
+    for (int32_t v = 0; v < MIXED_VOICES; ++v) {
+        if (voice_table[v].sample) mix_voice(&voice_table[v], frames, count);
+    }
+}
+
+void clip_to_pcm16(int16_t* dst, const float* src, int32_t frame_count) {
+    if (frame_count <= 0 || !dst || !src) return;
+    for (int64_t k = 0; k < 2 * (int64_t)frame_count; ++k) {
+        float rounded = std::nearbyint(src[k]);  // ties to even in the default rounding mode
+        int32_t value = 0;
+        if (rounded <= -32768.0f) {
+            value = -32768;
+        } else if (rounded >= 32767.0f) {
+            value = 32767;
+        } else if (rounded == rounded) {
+            value = (int32_t)rounded;
+        }
+        dst[k] = (int16_t)value;
+    }
+}

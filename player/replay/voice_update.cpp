@@ -1,15 +1,289 @@
-// STUB: to be replaced.
+// Periods, the instrument's envelopes, fadeout and auto-vibrato, and the hand
+// over of a channel's pitch, volume and panning to its mixer voice.
+//
+// Numbers. Constants written as floats (1/12, 1/768, 255/2^35, the sine
+// factor) are float32 values; the arithmetic around them is double, and every
+// conversion to an integer truncates toward zero. Channel fields can be driven
+// far outside their ranges by effects without limits (slides, effect C), so
+// sums are formed in 64 bits and a result is clamped only where its exact
+// value would not fit the field it goes to.
 #include "player/replay/voice_update.h"
-#include "player/replay/channel.h"
+
+#include <cmath>
+#include <cstdlib>
+
 #include "player/module/song.h"
-int32_t linear_period(int32_t, int32_t) { return 0; }
-int32_t amiga_period(int32_t, int32_t) { return 0; }
-EnvelopeState volume_envelope_state(Channel*) { return {}; }
-EnvelopeState panning_envelope_state(Channel*) { return {}; }
-EnvelopeShape volume_envelope_shape(const Instrument*) { return {}; }
-EnvelopeShape panning_envelope_shape(const Instrument*) { return {}; }
-void envelope_step(Channel*, EnvelopeState, EnvelopeShape, uint8_t) {}
-void channel_step_envelopes(Channel*, const Instrument*) {}
-void fadeout_step(Channel*, const Instrument*) {}
-void auto_vibrato(Channel*, const Instrument*) {}
-void update_voice(Channel*, Sample*, Song*) {}
+#include "player/output/mixer.h"
+#include "player/output/stream.h"
+#include "player/replay/channel.h"
+
+namespace {
+
+constexpr float SEMITONE_EXPONENT = 1.0f / 12;     // 0.0833333358
+constexpr float LINEAR_EXPONENT = 1.0f / 768;      // 0.0013020834
+constexpr float VOLUME_SCALE = 7.4214768e-9f;      // 255 / 2^35
+constexpr float VIBRATO_SINE_STEP = 0.024543688f;  // 2 pi / 256
+constexpr int ENVELOPE_POINTS = 12;
+constexpr int32_t LOWEST_STEPPED_FREQUENCY = 100;  // Hz
+constexpr int64_t AMIGA_CLOCK = 14317056;
+
+int32_t clamp_int32(int64_t value) {
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return (int32_t)value;
+}
+
+// Truncation toward zero of a double that may lie beyond int32.
+int32_t truncate_to_int32(double value) {
+    if (!(value > -2147483649.0)) return INT32_MIN;
+    if (value >= 2147483648.0) return INT32_MAX;
+    return (int32_t)value;
+}
+
+// P(k): the Amiga period of table index k (132 - note).
+int64_t amiga_table_period(int64_t k) {
+    return truncate_to_int32(std::pow(2.0, (double)k * (double)SEMITONE_EXPONENT) * 13.375);
+}
+
+Voice* twin_of(Voice* voice) {
+    int32_t index = voice->index;
+    if (index < 0 || index >= MIXED_VOICES) index = (int32_t)(voice - voice_table);
+    int32_t twin = index < 32 ? index + 32 : index - 32;
+    if (twin < 0 || twin >= MIXED_VOICES) return nullptr;  // not a voice of the table
+    return &voice_table[twin];
+}
+
+// Step 2: start the current sample, on the twin voice when this one still sounds.
+Voice* trigger(Channel* channel, Voice* voice, Sample* sample) {
+    if (voice->sample) {
+        Voice* twin = twin_of(voice);
+        if (twin && twin != voice) {
+            int32_t twin_index = (int32_t)(twin - voice_table);
+            *twin = *voice;
+            twin->index = twin_index;
+            voice->volume = 0;
+            voice->volume_copy = 0;
+            voice->left_volume = 0;
+            voice->right_volume = 0;
+            channel->voice = twin;
+            voice = twin;
+        }
+    }
+    voice->sample = sample;
+    uint32_t loop_end = sample ? sample->loop_start + sample->loop_length : 0;
+    if ((uint32_t)voice->start_offset >= loop_end) voice->start_offset = 0;
+    voice->position_int = (uint32_t)voice->start_offset;
+    voice->position_frac = 0;
+    voice->direction = 1;
+    voice->start_offset = 0;
+    voice->left_level = 0;
+    voice->right_level = 0;
+    voice->ramp_frames = 0;
+    return voice;
+}
+
+// volume * panning / 255 and its right-hand twin; panning is 0..255 here.
+void set_targets(Voice* voice) {
+    voice->left_volume = clamp_int32((int64_t)voice->volume * voice->panning / 255);
+    voice->right_volume = clamp_int32((255 - (int64_t)voice->panning) * voice->volume / 255);
+}
+
+int32_t final_volume(const Channel* channel, const Song* song) {
+    double product = (double)((int64_t)channel->volume + channel->volume_delta);
+    product = product * (double)channel->volume_envelope_value;
+    product = product * (double)channel->fadeout_volume;
+    product = product * (double)song->global_volume;
+    return truncate_to_int32(product * (double)VOLUME_SCALE);
+}
+
+int32_t final_panning(const Channel* channel) {
+    int64_t panning = channel->panning;
+    int64_t room = (128 - std::llabs(panning - 128)) / 32;
+    int64_t pan = panning + room * ((int64_t)channel->panning_envelope_value - 32);
+    return pan < 0 ? 0 : pan > 255 ? 255 : (int32_t)pan;
+}
+
+int32_t frequency_of(int64_t period_sum, int64_t period, int64_t period_delta, const Song* song) {
+    if (song->flags & SONG_LINEAR_FREQUENCIES) {
+        double exponent = (double)((4608 - period) + period_delta) * (double)LINEAR_EXPONENT;
+        return truncate_to_int32(8363.0 * std::pow(2.0, exponent));
+    }
+    return (int32_t)(AMIGA_CLOCK / period_sum);  // |quotient| <= 14317056
+}
+
+// Step 5.3: the step per output frame, 32.32, of at least 100 Hz.
+void set_step(Voice* voice, int32_t frequency) {
+    if (mixing_rate <= 0) return;  // no output rate yet: nothing to step against
+    uint32_t rate = (uint32_t)mixing_rate;
+    uint32_t stepped = (uint32_t)(frequency >= LOWEST_STEPPED_FREQUENCY ? frequency
+                                                                       : LOWEST_STEPPED_FREQUENCY);
+    uint32_t whole = stepped / rate;
+    uint64_t numerator = ((uint64_t)(stepped % rate) << 32) + whole;
+    voice->step_int = (int32_t)whole;
+    voice->step_frac = (uint32_t)(numerator / rate);
+}
+
+}  // namespace
+
+int32_t linear_period(int32_t note, int32_t finetune) {
+    return clamp_int32(7680 - 64 * (int64_t)note - finetune / 2);
+}
+
+int32_t amiga_period(int32_t note, int32_t finetune) {
+    int64_t base = amiga_table_period(132 - (int64_t)note);
+    int64_t result = 0;
+    if (finetune >= 0 || note == 0) {
+        int64_t next = amiga_table_period(131 - (int64_t)note);
+        result = base + ((base - next) * finetune) / -128;
+    } else {
+        int64_t previous = amiga_table_period(133 - (int64_t)note);
+        result = base + ((base - previous) * -(int64_t)finetune) / -128;
+    }
+    return clamp_int32(result);
+}
+
+EnvelopeState volume_envelope_state(Channel* channel) {
+    return {&channel->volume_envelope_tick,  &channel->volume_envelope_point,
+            &channel->volume_envelope_fixed, &channel->volume_envelope_value,
+            &channel->volume_envelope_slope, &channel->volume_envelope_done};
+}
+
+EnvelopeState panning_envelope_state(Channel* channel) {
+    return {&channel->panning_envelope_tick,  &channel->panning_envelope_point,
+            &channel->panning_envelope_fixed, &channel->panning_envelope_value,
+            &channel->panning_envelope_slope, &channel->panning_envelope_done};
+}
+
+EnvelopeShape volume_envelope_shape(const Instrument* instrument) {
+    return {instrument->volume_envelope,   instrument->volume_point_count,
+            instrument->volume_envelope_flags, instrument->volume_sustain_point,
+            instrument->volume_loop_start, instrument->volume_loop_end};
+}
+
+EnvelopeShape panning_envelope_shape(const Instrument* instrument) {
+    return {instrument->panning_envelope,   instrument->panning_point_count,
+            instrument->panning_envelope_flags, instrument->panning_sustain_point,
+            instrument->panning_loop_start, instrument->panning_loop_end};
+}
+
+// Point indices come from the file as stored; every read of a point is kept
+// inside the 12-entry table. A point index in 12..255 (loop start, or a point
+// whose successor would be the 13th) makes the envelope hold its value.
+void envelope_step(Channel* channel, EnvelopeState state, EnvelopeShape shape, uint8_t update_bit) {
+    const EnvelopePoint* points = shape.points;
+    int32_t count = shape.point_count < ENVELOPE_POINTS ? shape.point_count : ENVELOPE_POINTS;
+    int32_t i = *state.point;
+    int32_t t = *state.tick;
+    if (i >= 0 && i < count && t == points[i].x) {
+        if ((shape.flags & ENVELOPE_LOOP) && i == shape.loop_end &&
+            shape.loop_start < ENVELOPE_POINTS) {
+            i = shape.loop_start;
+            t = points[i].x;
+            *state.point = i;
+            *state.tick = t;
+        }
+        bool last = i == count - 1 || i + 1 >= ENVELOPE_POINTS;
+        bool sustained = (shape.flags & ENVELOPE_SUSTAIN) && i == shape.sustain_point &&
+                         !channel->released;
+        if (last || sustained) {
+            *state.value = points[i].y;
+            if (last) *state.done = 1;
+            channel->update_flags |= update_bit;
+            return;
+        }
+        int64_t rise = ((int64_t)points[i + 1].y << 16) - ((int64_t)points[i].y << 16);
+        int32_t run = (int32_t)points[i + 1].x - points[i].x;
+        *state.slope = run == 0 ? 0 : clamp_int32(rise / run);
+        *state.fixed = (int32_t)((uint32_t)points[i].y << 16);
+        *state.point = i + 1;
+    } else if (i >= 0 && i < count) {
+        *state.fixed = clamp_int32((int64_t)*state.fixed + *state.slope);
+    }
+    *state.value = *state.fixed >> 16;
+    if (t < INT32_MAX) *state.tick = t + 1;
+    channel->update_flags |= update_bit;
+}
+
+void channel_step_envelopes(Channel* channel, const Instrument* instrument) {
+    if ((instrument->volume_envelope_flags & ENVELOPE_ON) && !channel->volume_envelope_done) {
+        envelope_step(channel, volume_envelope_state(channel), volume_envelope_shape(instrument),
+                      VOLUME);
+    }
+    if ((instrument->panning_envelope_flags & ENVELOPE_ON) && !channel->panning_envelope_done) {
+        envelope_step(channel, panning_envelope_state(channel), panning_envelope_shape(instrument),
+                      PANNING);
+    }
+}
+
+void fadeout_step(Channel* channel, const Instrument* instrument) {
+    if (!channel->released) return;
+    int64_t faded = (int64_t)channel->fadeout_volume - instrument->fadeout;
+    channel->fadeout_volume = faded < 0 ? 0 : clamp_int32(faded);
+    channel->update_flags |= VOLUME;
+}
+
+void auto_vibrato(Channel* channel, const Instrument* instrument) {
+    int32_t p = channel->auto_vibrato_position;
+    int64_t value = 0;
+    switch (instrument->vibrato_type) {
+        case 0:  // sine
+            value = (int64_t)(std::sin((double)p * (double)VIBRATO_SINE_STEP) * 64.0);
+            break;
+        case 1:  // square
+            value = p < 128 ? 64 : -64;
+            break;
+        case 2:  // falling ramp
+            value = (128 - ((p + 128) & 255)) >> 1;
+            break;
+        case 3:  // rising ramp
+            value = (128 - ((384 - p) & 255)) >> 1;
+            break;
+        default:  // no waveform: nothing added, the phase still moves
+            break;
+    }
+    int64_t amount = value * instrument->vibrato_depth;
+    if (instrument->vibrato_sweep != 0) {
+        amount = (int64_t)channel->auto_vibrato_sweep * amount / instrument->vibrato_sweep;
+    }
+    channel->period_delta = clamp_int32((int64_t)channel->period_delta + (amount >> 6));
+    if (channel->auto_vibrato_sweep < instrument->vibrato_sweep) {
+        channel->auto_vibrato_sweep += 1;
+    } else {
+        channel->auto_vibrato_sweep = instrument->vibrato_sweep;
+    }
+    channel->auto_vibrato_position += instrument->vibrato_rate;
+    if (channel->auto_vibrato_position > 255) channel->auto_vibrato_position -= 256;
+    channel->update_flags |= FREQUENCY;
+}
+
+void update_voice(Channel* channel, Sample* sample, Song* song) {
+    Voice* voice = channel->voice;
+    if (!voice || !song) return;
+    int64_t period_sum = (int64_t)channel->period + channel->period_delta;
+    if (period_sum == 0) channel->update_flags &= (uint8_t)~FREQUENCY;
+    uint8_t flags = channel->update_flags;
+
+    if (flags & TRIGGER) voice = trigger(channel, voice, sample);
+    if (flags & VOLUME) {
+        int32_t volume = final_volume(channel, song);
+        voice->volume = volume;
+        voice->volume_copy = volume;
+        set_targets(voice);
+    }
+    if (flags & PANNING) {
+        int32_t panning = final_panning(channel);
+        voice->panning = panning;
+        voice->panning_copy = panning;
+        set_targets(voice);
+    }
+    if (flags & FREQUENCY) {
+        int32_t frequency = frequency_of(period_sum, channel->period, channel->period_delta, song);
+        voice->frequency = frequency;
+        set_step(voice, frequency);
+    }
+    if (flags & RESET_POSITION) {
+        voice->position_frac = 0;
+        voice->position_int = 0;
+        voice->start_offset = 0;
+    }
+}

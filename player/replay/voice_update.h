@@ -40,9 +40,11 @@ EnvelopeShape panning_envelope_shape(const Instrument* instrument);
 
 // One tick of one envelope; update_bit is VOLUME or PANNING.
 void envelope_step(Channel* channel, EnvelopeState state, EnvelopeShape shape, uint8_t update_bit);
-// Both envelopes (when on and not done), then the fadeout step: the per-tick
-// instrument work shared by the first and later ticks.
+// The volume envelope, then the panning envelope, each when it is on and not
+// done: the envelope work shared by the first and later ticks.
 void channel_step_envelopes(Channel* channel, const Instrument* instrument);
+// After the envelopes: a released channel fades by the instrument's fadeout
+// (not below 0) and asks for a new volume.
 void fadeout_step(Channel* channel, const Instrument* instrument);
 void auto_vibrato(Channel* channel, const Instrument* instrument);
 void update_voice(Channel* channel, Sample* sample, Song* song);

@@ -1,0 +1,300 @@
+// mix_voices against a deliberately plain mixer written here from the rules:
+// one frame at a time, the loop point and the ramp found per segment exactly
+// as described, the loops repeated literally. Many random voices (steps,
+// loops, ramps in progress, retargeting between calls, call lengths) must give
+// the same float bits and the same voice records.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "mixer_fixture.h"
+
+namespace {
+
+const float C = 1.0f / 255;
+
+double reference_value(const Sample* s, uint32_t i) {
+    // The plain mixer reads 0 outside the data, as mix_voices does for a
+    // voice that strays (which a consistent voice never does).
+    uint64_t available = s->data ? (uint64_t)s->length + 8 : 0;
+    return i < available ? (double)s->data[i] : 0.0;
+}
+
+void reference_mix_voice(Voice& v, float* out, int32_t count) {
+    int32_t remaining = count;
+    for (int guard = 0; guard < 100000; ++guard) {
+        const Sample* s = v.sample;
+        uint32_t start = s->loop_start;
+        uint32_t end = s->loop_start + s->loop_length;
+        uint64_t position = (uint64_t)v.position_int * 4294967296u + v.position_frac;
+        uint64_t step = (uint64_t)(uint32_t)v.step_int * 4294967296u + v.step_frac;
+        bool forward = v.direction == 1;
+
+        // 1, 2: segment length and loop point.
+        int32_t len = remaining;
+        bool boundary = false;
+        uint64_t d = forward ? (uint64_t)end * 4294967296u - position
+                             : position - (uint64_t)start * 4294967296u;
+        if (d / 4294967296u < 16777216u) {
+            uint32_t step24 = (uint32_t)v.step_int * 16777216u + v.step_frac / 256;
+            if (step24 != 0) {
+                uint64_t n = (d / 256 + step24 - 1) / step24;
+                if (n <= (uint64_t)len) {
+                    len = (int32_t)n;
+                    boundary = true;
+                }
+            }
+        }
+        // 3: ramp.
+        int32_t ramp = 0;
+        if (v.ramp_frames != 0 && v.left_volume == v.ramp_left_target &&
+            v.right_volume == v.ramp_right_target) {
+            ramp = v.ramp_frames;
+        } else {
+            v.ramp_left_target = v.left_volume;
+            v.ramp_right_target = v.right_volume;
+            int32_t left_now = v.left_level >> 8;
+            int32_t right_now = v.right_level >> 8;
+            v.left_ramp_step = v.left_volume != left_now
+                                   ? (float)((double)(v.left_volume - left_now) * (double)C *
+                                             (double)ramp_reciprocal)
+                                   : 0.0f;
+            v.right_ramp_step = v.right_volume != right_now
+                                    ? (float)((double)(v.right_volume - right_now) * (double)C *
+                                              (double)ramp_reciprocal)
+                                    : 0.0f;
+            ramp = (v.left_volume != left_now || v.right_volume != right_now) ? ramp_frames_total : 0;
+            v.ramp_frames = ramp;
+        }
+        bool ramp_cut = false;
+        if (ramp > 0 && len > ramp) {
+            len = ramp;
+            ramp_cut = true;
+        }
+        // 4, 5: gains and frames.
+        double left_gain, right_gain;
+        if (ramp > 0) {
+            left_gain = (float)((double)v.left_level / 256.0 * (double)C);
+            right_gain = (float)((double)v.right_level / 256.0 * (double)C);
+        } else {
+            left_gain = (float)((double)v.left_volume * (double)C);
+            right_gain = (float)((double)v.right_volume * (double)C);
+        }
+        for (int32_t k = 0; k < len; ++k) {
+            uint32_t i = (uint32_t)(position / 4294967296u);
+            double f = (double)((uint32_t)position / 2) / 2147483648.0;
+            double a = reference_value(s, i);
+            double b = reference_value(s, i + 1);
+            double x = a + f * (b - a);
+            out[0] = (float)((double)out[0] + x * left_gain);
+            out[1] = (float)((double)out[1] + x * right_gain);
+            out += 2;
+            if (ramp > 0) {
+                left_gain += (double)v.left_ramp_step;
+                right_gain += (double)v.right_ramp_step;
+            }
+            position -= position % 2;
+            position = forward ? position + step : position - step;
+        }
+        if (ramp > 0 && len > 0) {
+            v.left_level = (int32_t)std::nearbyint(left_gain * 255 * 256);
+            v.right_level = (int32_t)std::nearbyint(right_gain * 255 * 256);
+        }
+        remaining -= len;
+        v.position_int = (uint32_t)(position >> 32);
+        v.position_frac = (uint32_t)position;
+        // 6: ramp end.
+        if (ramp > 0) {
+            v.ramp_frames = ramp - len;
+            if (v.ramp_frames == 0) {
+                v.left_ramp_step = v.right_ramp_step = 0.0f;
+                v.left_level = v.left_volume * 256;
+                v.right_level = v.right_volume * 256;
+                if (ramp_cut) continue;
+            }
+        }
+        // 7: loop point.
+        if (!boundary) return;
+        if (s->loop_type & LOOP_FORWARD) {
+            do {
+                v.position_int -= s->loop_length;
+            } while (v.position_int >= end);
+        } else if (s->loop_type & LOOP_PINGPONG) {
+            for (;;) {
+                if (v.direction == 1) {
+                    position = 2 * ((uint64_t)end << 32) - 1 - position;
+                    v.direction = 2;
+                    if ((int32_t)(position >> 32) >= (int32_t)start) break;
+                } else {
+                    position = 2 * ((uint64_t)start << 32) - 1 - position;
+                    v.direction = 1;
+                    if ((int32_t)(position >> 32) < (int32_t)end) break;
+                }
+            }
+            v.position_int = (uint32_t)(position >> 32);
+            v.position_frac = (uint32_t)position;
+        } else {
+            v.sample = nullptr;
+            v.position_int = v.position_frac = 0;
+            return;
+        }
+        if (remaining <= 0) return;
+    }
+    FAIL() << "reference mixer did not finish";
+}
+
+void expect_same_voice(const Voice& a, const Voice& b, int index, int round) {
+    SCOPED_TRACE(::testing::Message() << "voice " << index << " round " << round);
+    EXPECT_EQ(a.sample, b.sample);
+    EXPECT_EQ(a.position_int, b.position_int);
+    EXPECT_EQ(a.position_frac, b.position_frac);
+    EXPECT_EQ(a.direction, b.direction);
+    EXPECT_EQ(a.ramp_frames, b.ramp_frames);
+    EXPECT_EQ(a.ramp_left_target, b.ramp_left_target);
+    EXPECT_EQ(a.ramp_right_target, b.ramp_right_target);
+    EXPECT_EQ(a.left_level, b.left_level);
+    EXPECT_EQ(a.right_level, b.right_level);
+    EXPECT_EQ(std::memcmp(&a.left_ramp_step, &b.left_ramp_step, sizeof(float)), 0);
+    EXPECT_EQ(std::memcmp(&a.right_ramp_step, &b.right_ramp_step, sizeof(float)), 0);
+}
+
+struct RandomVoices {
+    std::mt19937 rng;
+    std::vector<std::unique_ptr<TestSample>> samples;
+
+    explicit RandomVoices(uint32_t seed) : rng(seed) {}
+
+    uint32_t below(uint32_t n) { return n == 0 ? 0 : rng() % n; }
+
+    Sample* random_sample() {
+        uint32_t length = 1 + below(below(4) == 0 ? 20 : 5000);
+        std::vector<int16_t> values(length);
+        int kind = (int)below(3);
+        for (auto& value : values) {
+            value = kind == 0 ? (int16_t)(below(65536) - 32768)
+                              : (int16_t)(below(2001) - 1000);
+        }
+        const uint8_t types[] = {LOOP_NONE, LOOP_FORWARD, LOOP_PINGPONG};
+        uint8_t type = types[below(3)];
+        uint32_t loop_start = below(length);
+        uint32_t loop_length = 1 + below(length - loop_start);
+        samples.push_back(make_sample(values, type, loop_start, loop_length));
+        return &samples.back()->sample;
+    }
+
+    void random_step(Voice& v) {
+        switch (below(5)) {
+            case 0:
+            case 1: {  // a note's frequency at 44100 Hz
+                uint32_t g = 100 + below(below(2) ? 20000 : 400000);
+                v.step_int = (int32_t)(g / 44100);
+                v.step_frac = (uint32_t)((((uint64_t)(g % 44100) << 32) + g / 44100) / 44100);
+                break;
+            }
+            case 2:  // anything below 256 frames
+                v.step_int = (int32_t)below(256);
+                v.step_frac = rng();
+                break;
+            case 3:  // whole steps
+                v.step_int = (int32_t)below(4);
+                v.step_frac = below(2) ? 0 : 0x80000000u;
+                break;
+            default:  // tiny steps, down to none
+                v.step_int = 0;
+                v.step_frac = below(1u << (below(24) + 1));
+                break;
+        }
+    }
+
+    int32_t random_volume() { return below(4) == 0 ? 0 : (below(3) == 0 ? 255 : (int32_t)below(256)); }
+
+    void random_voice(Voice& v) {
+        Sample* s = random_sample();
+        uint32_t end = s->loop_start + s->loop_length;
+        v.sample = s;
+        v.direction = 1;
+        if ((s->loop_type & LOOP_PINGPONG) && below(2)) {
+            v.direction = 2;
+            v.position_int = s->loop_start + below(s->loop_length);
+        } else {
+            v.position_int = below(end);
+        }
+        v.position_frac = rng();
+        random_step(v);
+        v.left_volume = random_volume();
+        v.right_volume = random_volume();
+        v.left_level = below(2) ? (int32_t)below(65281) : random_volume() * 256;
+        v.right_level = below(2) ? (int32_t)below(65281) : random_volume() * 256;
+        v.ramp_frames = 0;
+        if (below(3) == 0) {  // a ramp in progress
+            v.ramp_frames = 1 + (int32_t)below((uint32_t)ramp_frames_total);
+            v.ramp_left_target = v.left_volume;
+            v.ramp_right_target = below(4) ? v.right_volume : v.right_volume + 1;
+            v.left_ramp_step = (float)(((double)below(511) - 255.0) / 255.0 / ramp_frames_total);
+            v.right_ramp_step = (float)(((double)below(511) - 255.0) / 255.0 / ramp_frames_total);
+        }
+    }
+};
+
+TEST_F(MixerTest, MatchesTheOneFrameReferenceBitForBit) {
+    struct RampSetting {
+        int32_t frames;
+        float reciprocal;
+    };
+    const RampSetting settings[] = {{128, 1.0f / 128}, {139, (float)(1.0 / 139)}, {64, 1.0f / 64}};
+    int64_t frames_compared = 0;
+    for (int trial = 0; trial < 60; ++trial) {
+        RandomVoices random((uint32_t)trial * 7919u + 1);
+        const RampSetting& setting = settings[trial % 3];
+        ramp_frames_total = setting.frames;
+        ramp_reciprocal = setting.reciprocal;
+        reset_voices();
+        int voice_count = 1 + (int)random.below(trial % 4 == 0 ? 64 : 4);
+        for (int k = 0; k < voice_count; ++k) random.random_voice(voice_table[random.below(64)]);
+        Voice reference[MIXED_VOICES];
+        std::memcpy(reference, voice_table, sizeof reference);
+
+        for (int round = 0; round < 40; ++round) {
+            int32_t count = 1 + (int32_t)random.below(random.below(3) == 0 ? 3 : 1200);
+            std::vector<float> mixed(2 * (size_t)count);
+            for (auto& f : mixed) f = (float)((double)random.below(2001) - 1000.0) * 0.25f;
+            std::vector<float> expected = mixed;
+            mix_voices(mixed.data(), count);
+            for (int v = 0; v < MIXED_VOICES; ++v) {
+                if (reference[v].sample) reference_mix_voice(reference[v], expected.data(), count);
+            }
+            ASSERT_EQ(std::memcmp(mixed.data(), expected.data(), mixed.size() * sizeof(float)), 0)
+                << "trial " << trial << " round " << round;
+            for (int v = 0; v < MIXED_VOICES; ++v) expect_same_voice(voice_table[v], reference[v], v, round);
+            ASSERT_FALSE(HasFailure()) << "trial " << trial;
+            frames_compared += count;
+
+            // Between calls the replay retargets, restarts and repitches voices.
+            for (int v = 0; v < MIXED_VOICES; ++v) {
+                Voice& live = voice_table[v];
+                if (!live.sample || random.below(4) != 0) continue;
+                switch (random.below(3)) {
+                    case 0:
+                        live.left_volume = random.random_volume();
+                        live.right_volume = random.random_volume();
+                        break;
+                    case 1:
+                        random.random_step(live);
+                        break;
+                    default:
+                        live.position_int = 0;
+                        live.position_frac = 0;
+                        live.direction = 1;
+                        live.left_level = live.right_level = 0;
+                        live.ramp_frames = 0;
+                        break;
+                }
+                reference[v] = live;
+            }
+        }
+    }
+    EXPECT_GT(frames_compared, 500000);
+}
+
+}  // namespace
