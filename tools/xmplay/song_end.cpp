@@ -33,12 +33,14 @@ bool pattern_loop_pending(const Song* song) {
     return false;
 }
 
-void note_row_started(const Song* song) {
+// `looping`: a pattern loop was under way when the row began (its E6x row
+// counts the loop down while it is processed, so ask before).
+void note_row_started(const Song* song, bool looping) {
     auto order = static_cast<uint32_t>(song->order) & 255u;
     auto row = static_cast<uint32_t>(song->row) & 255u;
     uint8_t bit = static_cast<uint8_t>(1u << (row & 7u));
     bool seen = (watch.played[order][row >> 3] & bit) != 0;
-    bool looping = song->order == watch.previous_order && pattern_loop_pending(song);
+    looping = looping && song->order == watch.previous_order;
     if (seen && !looping && watch.end_frame.load(std::memory_order_relaxed) < 0) {
         watch.end_order.store(song->order, std::memory_order_relaxed);
         watch.end_row.store(song->row, std::memory_order_relaxed);
@@ -54,8 +56,9 @@ void watched_tick(Song* song) {
     if (watch.ticked) watch.tick_start_frame += song->frames_per_tick > 0 ? song->frames_per_tick : 1;
     watch.ticked = true;
     bool row_start = song->tick == 0;
+    bool looping = row_start && pattern_loop_pending(song);
     watch.sequencer_tick(song);
-    if (row_start) note_row_started(song);
+    if (row_start) note_row_started(song, looping);
 }
 
 void reset_watch(Song*) {
