@@ -1,0 +1,497 @@
+// The score. Every section is eight bars of 16 rows (a row is a sixteenth note
+// at speed 6, 125 BPM) over a four-chord progression; the parts are written
+// from short rhythm and melody strings so the music reads like a lead sheet.
+//
+// Rhythm strings have one character per row of a bar. Melody strings have one
+// token per eighth note (two rows): a note name, "." to hold, "^" for key off;
+// a note ending in "~" slides into place with tone portamento.
+#include "tools/make_assets/composition.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/make_assets/instruments.h"
+
+namespace {
+
+constexpr int ROWS_PER_BAR = 16;
+constexpr int BARS = MUSIC_SECTION_ROWS / ROWS_PER_BAR;
+constexpr uint8_t KEY_OFF = 97;
+
+// Effect numbers as stored.
+constexpr uint8_t EFFECT_ARPEGGIO = 0x0;
+constexpr uint8_t EFFECT_PORTA_UP = 0x1;
+constexpr uint8_t EFFECT_TONE_PORTA = 0x3;
+constexpr uint8_t EFFECT_VIBRATO = 0x4;
+constexpr uint8_t EFFECT_VOLUME_SLIDE = 0xA;
+constexpr uint8_t EFFECT_EXTENDED = 0xE;
+constexpr uint8_t EFFECT_SPEED = 0xF;
+constexpr uint8_t EFFECT_MULTI_RETRIG = 0x1B;
+constexpr uint8_t EXTENDED_RETRIGGER = 0x90;
+constexpr uint8_t EXTENDED_FINE_VOLUME_DOWN = 0xB0;
+constexpr uint8_t EXTENDED_NOTE_DELAY = 0xD0;
+constexpr uint8_t EXTENDED_PATTERN_DELAY = 0xE0;
+constexpr uint8_t VOLUME_COLUMN_FINE_UP = 0x90;
+
+struct Chord {
+    const char* bass;      // root for the bass line
+    const char* tones[3];  // pad voicing, one tone per pad channel
+    const char* arp;       // root of the arpeggio
+    uint8_t arp_param;     // arpeggio intervals: 0x37 minor, 0x47 major
+};
+
+constexpr Chord A_MINOR = {"A1", {"A3", "C4", "E4"}, "A4", 0x37};
+constexpr Chord F_MAJOR = {"F1", {"A3", "C4", "F4"}, "F4", 0x47};
+constexpr Chord C_MAJOR = {"C2", {"G3", "C4", "E4"}, "C5", 0x47};
+constexpr Chord G_MAJOR = {"G1", {"G3", "B3", "D4"}, "G4", 0x47};
+constexpr Chord D_MINOR = {"D2", {"A3", "D4", "F4"}, "D5", 0x37};
+constexpr Chord E_MAJOR = {"E2", {"G#3", "B3", "E4"}, "E4", 0x47};
+
+using Progression = const Chord* [BARS];
+// i - VI - III - VII, twice.
+constexpr Progression MAIN = {&A_MINOR, &F_MAJOR, &C_MAJOR, &G_MAJOR,
+                              &A_MINOR, &F_MAJOR, &C_MAJOR, &G_MAJOR};
+constexpr Progression BREAK = {&D_MINOR, &A_MINOR, &F_MAJOR, &G_MAJOR,
+                               &D_MINOR, &A_MINOR, &E_MAJOR, &E_MAJOR};
+constexpr Progression RISE = {&F_MAJOR, &G_MAJOR, &A_MINOR, &A_MINOR,
+                              &F_MAJOR, &G_MAJOR, &E_MAJOR, &E_MAJOR};
+constexpr Progression ENDING = {&A_MINOR, &F_MAJOR, &C_MAJOR, &G_MAJOR,
+                                &A_MINOR, &F_MAJOR, &G_MAJOR, &A_MINOR};
+
+// The theme and its answer, over MAIN.
+constexpr const char* THEME =
+    "A4 . C5 . E5 . . D5  . . C5 . A4 . . .  G4 . C5 . E5 . G5 .  F5 . E5 . D5 . . .  "
+    "A4 . C5 . E5 . . A5  . . G5 . F5 . E5 .  E5 . D5 . C5 . . E5  . . D5 . B4 . . .";
+constexpr const char* ANSWER =
+    "E5 . A5 . . . G5 .  F5 . E5 . C5 . . .  E5 . G5 . C6 . . B5  . . G5 . D5 . . .  "
+    "E5 . A5 . . . C6 .  A5 . G5 . F5 . . .  E5 . . D5 . . C5 .  D5 . . . ^ . . .";
+// The cadence that replaces the last two bars of the answer at the end.
+constexpr const char* CADENCE = "D5 . . . B4 . . .  A4 . . . . . . .";
+constexpr const char* BREAK_MELODY =
+    "D5 . . . F5 . A5~ .  E5 . . . . . . .  C5 . . . F5 . . E5  D5 . . . . . . .  "
+    "D5 . . . F5~ . A5 .  C6 . . . B5 . A5 .  G#5 . . . . . E5 .  B4 . . . . . . .";
+constexpr const char* RISE_MELODY =
+    "C5 . A4 . C5 . F5 .  D5 . B4 . D5 . G5 .  E5 . C5 . E5 . A5 .  G5 . E5 . C5 . E5 .  "
+    "F5 . . . E5 . . .  D5 . . . E5 . F5 .  G#5 . . . . . . .  B5 . . . . . ^ .";
+constexpr const char* INTRO_TEASER = "G4 . . . C5 . E5 .  D5 . . . . . ^ .";
+
+XmCell& cell_at(XmPattern& pattern, int row, int channel) {
+    return pattern.cells[static_cast<size_t>(row) * MUSIC_CHANNELS + static_cast<size_t>(channel)];
+}
+
+void put_note(XmPattern& pattern, int row, int channel, uint8_t note, uint8_t instrument, int volume) {
+    XmCell& cell = cell_at(pattern, row, channel);
+    cell.note = note;
+    cell.instrument = note == KEY_OFF ? 0 : instrument;
+    if (volume >= 0) cell.volume = static_cast<uint8_t>(0x10 + std::min(volume, 64));
+}
+
+void put_effect(XmPattern& pattern, int row, int channel, uint8_t effect, uint8_t param) {
+    XmCell& cell = cell_at(pattern, row, channel);
+    cell.effect = effect;
+    cell.param = param;
+}
+
+XmPattern blank_pattern(int rows) {
+    XmPattern pattern;
+    pattern.rows = static_cast<uint16_t>(rows);
+    pattern.cells.assign(static_cast<size_t>(rows) * MUSIC_CHANNELS, XmCell{});
+    return pattern;
+}
+
+// --- Drums -----------------------------------------------------------------
+
+// 'x' loud hit, 'o' soft hit, 'd' soft hit delayed by half a row (ED3),
+// 'r' loud hit retriggered every 2 ticks (E92), '.' nothing.
+void drum_bar(XmPattern& pattern, int bar, int channel, uint8_t instrument, const char* rhythm,
+              int loud, int soft) {
+    for (int step = 0; step < ROWS_PER_BAR && rhythm[step] != '\0'; ++step) {
+        int row = bar * ROWS_PER_BAR + step;
+        switch (rhythm[step]) {
+            case 'x': put_note(pattern, row, channel, DRUM_NOTE, instrument, loud); break;
+            case 'o': put_note(pattern, row, channel, DRUM_NOTE, instrument, soft); break;
+            case 'd':
+                put_note(pattern, row, channel, DRUM_NOTE, instrument, soft);
+                put_effect(pattern, row, channel, EFFECT_EXTENDED, EXTENDED_NOTE_DELAY | 3);
+                break;
+            case 'r':
+                put_note(pattern, row, channel, DRUM_NOTE, instrument, loud);
+                put_effect(pattern, row, channel, EFFECT_EXTENDED, EXTENDED_RETRIGGER | 2);
+                break;
+            default: break;
+        }
+    }
+}
+
+void drum_bars(XmPattern& pattern, int first_bar, int last_bar, int channel, uint8_t instrument,
+               const char* rhythm, int loud, int soft) {
+    for (int bar = first_bar; bar <= last_bar; ++bar)
+        drum_bar(pattern, bar, channel, instrument, rhythm, loud, soft);
+}
+
+// Four on the floor: a kick on every beat of every bar, which the cube grids
+// follow. `volumes` gives one kick volume per bar.
+void kicks(XmPattern& pattern, const int (&volumes)[BARS]) {
+    for (int bar = 0; bar < BARS; ++bar)
+        drum_bar(pattern, bar, CHANNEL_KICK, INSTRUMENT_KICK, "x...x...x...x...", volumes[bar], 0);
+}
+
+// Toms falling over the last beat of a bar, one per row.
+void tom_fill(XmPattern& pattern, int bar) {
+    static const char* const TOMS[4] = {"E4", "C4", "A3", "F3"};
+    for (int i = 0; i < 4; ++i)
+        put_note(pattern, bar * ROWS_PER_BAR + 12 + i, CHANNEL_TOM, note_named(TOMS[i]), INSTRUMENT_TOM, 48);
+}
+
+// A snare crescendo over one bar: sixteenths rising from `from` to `to`, the
+// last beat retriggered into a roll.
+void snare_roll(XmPattern& pattern, int bar, int from, int to) {
+    for (int step = 0; step < ROWS_PER_BAR; ++step) {
+        int row = bar * ROWS_PER_BAR + step;
+        put_note(pattern, row, CHANNEL_SNARE, DRUM_NOTE, INSTRUMENT_SNARE, from + (to - from) * step / 15);
+        if (step >= 12) put_effect(pattern, row, CHANNEL_SNARE, EFFECT_EXTENDED, EXTENDED_RETRIGGER | 3);
+    }
+}
+
+void crash(XmPattern& pattern, int row, int volume) {
+    put_note(pattern, row, CHANNEL_CRASH, DRUM_NOTE, INSTRUMENT_CRASH, volume);
+}
+
+// --- Harmony -----------------------------------------------------------------
+
+void pad_chord(XmPattern& pattern, int bar, const Chord& chord, int volume) {
+    for (int voice = 0; voice < 3; ++voice)
+        put_note(pattern, bar * ROWS_PER_BAR, CHANNEL_PAD + voice, note_named(chord.tones[voice]),
+                 INSTRUMENT_PAD, volume);
+}
+
+void pad_chords(XmPattern& pattern, const Progression& chords, int first_bar, int volume) {
+    for (int bar = first_bar; bar < BARS; ++bar) pad_chord(pattern, bar, *chords[bar], volume);
+}
+
+// 'R' root, 'O' octave above, 'F' fifth above, '^' key off, '.' hold.
+void bass_bar(XmPattern& pattern, int bar, const Chord& chord, const char* rhythm, int volume) {
+    uint8_t root = note_named(chord.bass);
+    for (int step = 0; step < ROWS_PER_BAR && rhythm[step] != '\0'; ++step) {
+        int row = bar * ROWS_PER_BAR + step;
+        switch (rhythm[step]) {
+            case 'R': put_note(pattern, row, CHANNEL_BASS, root, INSTRUMENT_BASS, volume); break;
+            case 'O': put_note(pattern, row, CHANNEL_BASS, root + 12, INSTRUMENT_BASS, volume - 6); break;
+            case 'F': put_note(pattern, row, CHANNEL_BASS, root + 7, INSTRUMENT_BASS, volume - 4); break;
+            case '^': put_note(pattern, row, CHANNEL_BASS, KEY_OFF, 0, -1); break;
+            default: break;
+        }
+    }
+}
+
+void bass_bars(XmPattern& pattern, const Progression& chords, int first_bar, int last_bar,
+               const char* rhythm, int volume) {
+    for (int bar = first_bar; bar <= last_bar; ++bar) bass_bar(pattern, bar, *chords[bar], rhythm, volume);
+}
+
+// 'x' the chord's arpeggio root, 'X' an octave higher; the arpeggio effect
+// runs on every row until the next note.
+void arp_bar(XmPattern& pattern, int bar, const Chord& chord, const char* rhythm, int volume) {
+    uint8_t root = note_named(chord.arp);
+    for (int step = 0; step < ROWS_PER_BAR && rhythm[step] != '\0'; ++step) {
+        int row = bar * ROWS_PER_BAR + step;
+        if (rhythm[step] == 'x') put_note(pattern, row, CHANNEL_ARP, root, INSTRUMENT_ARP, volume);
+        if (rhythm[step] == 'X') put_note(pattern, row, CHANNEL_ARP, root + 12, INSTRUMENT_ARP, volume);
+        put_effect(pattern, row, CHANNEL_ARP, EFFECT_ARPEGGIO, chord.arp_param);
+    }
+}
+
+void arp_bars(XmPattern& pattern, const Progression& chords, int first_bar, int last_bar,
+              const char* rhythm, int volume) {
+    for (int bar = first_bar; bar <= last_bar; ++bar) arp_bar(pattern, bar, *chords[bar], rhythm, volume);
+}
+
+// --- Melody ------------------------------------------------------------------
+
+struct MelodyNote {
+    int row;       // first row, within the section
+    uint8_t note;  // XM note, or KEY_OFF
+    bool slide;    // reach the note by tone portamento
+};
+
+std::vector<MelodyNote> parse_melody(const char* text, int first_row) {
+    std::vector<MelodyNote> notes;
+    int row = first_row;
+    const char* cursor = text;
+    while (*cursor != '\0') {
+        while (*cursor == ' ') ++cursor;
+        if (*cursor == '\0') break;
+        size_t length = std::strcspn(cursor, " ");
+        std::string token(cursor, length);
+        cursor += length;
+        if (token == "^") {
+            notes.push_back({row, KEY_OFF, false});
+        } else if (token != ".") {
+            bool slide = token.back() == '~';
+            if (slide) token.pop_back();
+            notes.push_back({row, note_named(token.c_str()), slide});
+        }
+        row += 2;
+    }
+    return notes;
+}
+
+// Writes the notes on one channel; a note held for six rows or more gets a
+// gentle vibrato from its fourth row on.
+void write_melody(XmPattern& pattern, int channel, const std::vector<MelodyNote>& notes, int volume,
+                  int end_row) {
+    for (size_t i = 0; i < notes.size(); ++i) {
+        const MelodyNote& note = notes[i];
+        if (note.row >= end_row) break;
+        int next = i + 1 < notes.size() ? std::min(notes[i + 1].row, end_row) : end_row;
+        put_note(pattern, note.row, channel, note.note, INSTRUMENT_LEAD, note.note == KEY_OFF ? -1 : volume);
+        if (note.slide) put_effect(pattern, note.row, channel, EFFECT_TONE_PORTA, 0x0C);
+        if (note.note == KEY_OFF || next - note.row < 6) continue;
+        for (int row = note.row + 3; row < next; ++row) put_effect(pattern, row, channel, EFFECT_VIBRATO, 0x53);
+    }
+}
+
+std::vector<MelodyNote> delayed(std::vector<MelodyNote> notes, int rows) {
+    for (MelodyNote& note : notes) note.row += rows;
+    return notes;
+}
+
+// A diatonic third below in A minor; below G# (the leading note of E major)
+// a major third.
+std::vector<MelodyNote> third_below(std::vector<MelodyNote> notes) {
+    // Semitones down by pitch class from C: C-A, D-B, E-C, F-D, G-E, G#-E, A-F, B-G.
+    static const int DOWN[12] = {3, 0, 3, 0, 4, 3, 0, 3, 4, 4, 0, 4};
+    for (MelodyNote& note : notes)
+        if (note.note != KEY_OFF && note.note > 4) note.note = static_cast<uint8_t>(note.note - DOWN[(note.note - 1) % 12]);
+    return notes;
+}
+
+// --- Sections ----------------------------------------------------------------
+
+constexpr const char* HATS_EIGHTHS = "x.o.x.o.x.o.x.o.";
+constexpr const char* HATS_OFFBEAT = "o.x.o.x.o.x.o.x.";
+constexpr const char* HATS_SIXTEENTHS = "xooxoxooxooxoxoo";
+constexpr const char* HATS_SWING = "..x.d...x.o.d..o";
+constexpr const char* SNARE_BACKBEAT = "....x.......x...";
+constexpr const char* SNARE_GHOSTS = "....x......dx..d";
+constexpr const char* SNARE_FILL = "....x.......xxrr";
+constexpr const char* BASS_PULSE = "R.......R.....O.";
+constexpr const char* BASS_SYNCOPATED = "R..R..R.R..R..O.";
+constexpr const char* BASS_DRIVE = "R.R.O.R.R.R.O.F.";
+constexpr const char* BASS_LONG = "R.......F.....O^";
+constexpr const char* ARP_EIGHTHS = "x.X.x.X.x.X.x.X.";
+constexpr const char* ARP_SYNCOPATED = "x..X..x.X..x..X.";
+constexpr const char* ARP_SIXTEENTHS = "xXxXxXxXxXxXxXxX";
+constexpr const char* ARP_SLOW = "x.......X.......";
+
+// Order 0, under the fade from black: the pad swells in, the kick counts the
+// beat, hats and arpeggio join, and the lead hints at the theme.
+XmPattern section_intro() {
+    XmPattern pattern = blank_pattern(MUSIC_SECTION_ROWS);
+    pad_chord(pattern, 0, A_MINOR, 8);
+    for (int row = 1; row < 32; ++row)
+        for (int voice = 0; voice < 3; ++voice) cell_at(pattern, row, CHANNEL_PAD + voice).volume = VOLUME_COLUMN_FINE_UP | 1;
+    pad_chords(pattern, MAIN, 2, 40);
+    kicks(pattern, {28, 30, 36, 40, 46, 50, 54, 58});
+    drum_bars(pattern, 2, 3, CHANNEL_HAT, INSTRUMENT_HAT, HATS_OFFBEAT, 20, 0);
+    drum_bars(pattern, 4, 7, CHANNEL_HAT, INSTRUMENT_HAT, HATS_EIGHTHS, 34, 18);
+    arp_bars(pattern, MAIN, 4, 7, ARP_EIGHTHS, 22);
+    bass_bars(pattern, MAIN, 6, 7, BASS_PULSE, 44);
+    write_melody(pattern, CHANNEL_LEAD, parse_melody(INTRO_TEASER, 6 * ROWS_PER_BAR), 30, MUSIC_SECTION_ROWS);
+    drum_bar(pattern, 7, CHANNEL_SNARE, INSTRUMENT_SNARE, "............oox.", 44, 24);
+    tom_fill(pattern, 7);
+    return pattern;
+}
+
+// Order 1: the groove settles in, then a snare roll and a rising line lead
+// into the theme while the fog comes back.
+XmPattern section_build() {
+    XmPattern pattern = blank_pattern(MUSIC_SECTION_ROWS);
+    pad_chords(pattern, MAIN, 0, 34);
+    kicks(pattern, {58, 58, 58, 58, 60, 60, 60, 62});
+    drum_bars(pattern, 0, 3, CHANNEL_SNARE, INSTRUMENT_SNARE, SNARE_BACKBEAT, 44, 20);
+    drum_bars(pattern, 4, 5, CHANNEL_SNARE, INSTRUMENT_SNARE, SNARE_GHOSTS, 46, 18);
+    drum_bars(pattern, 0, 3, CHANNEL_HAT, INSTRUMENT_HAT, HATS_EIGHTHS, 34, 18);
+    drum_bars(pattern, 4, 7, CHANNEL_HAT, INSTRUMENT_HAT, HATS_SIXTEENTHS, 34, 16);
+    bass_bars(pattern, MAIN, 0, 3, BASS_SYNCOPATED, 46);
+    bass_bars(pattern, MAIN, 4, 7, BASS_DRIVE, 48);
+    arp_bars(pattern, MAIN, 0, 5, ARP_EIGHTHS, 26);
+    arp_bars(pattern, MAIN, 6, 7, ARP_SIXTEENTHS, 28);
+    drum_bar(pattern, 6, CHANNEL_SNARE, INSTRUMENT_SNARE, "x.o.x.o.x.o.x.xx", 40, 22);
+    snare_roll(pattern, 7, 20, 56);
+    // Riser: one long note sliding up ten semitones over two bars, swelling.
+    put_note(pattern, 96, CHANNEL_ECHO, note_named("A3"), INSTRUMENT_PAD, 12);
+    for (int row = 97; row < MUSIC_SECTION_ROWS; ++row) {
+        put_effect(pattern, row, CHANNEL_ECHO, EFFECT_PORTA_UP, 0x01);
+        if (row % 2 == 0) cell_at(pattern, row, CHANNEL_ECHO).volume = VOLUME_COLUMN_FINE_UP | 2;
+    }
+    put_note(pattern, 127, CHANNEL_ECHO, KEY_OFF, 0, -1);
+    return pattern;
+}
+
+// Orders 2 and 6: the theme over the full band; `finale` adds the harmony a
+// third below and busier parts.
+XmPattern section_theme(bool finale) {
+    XmPattern pattern = blank_pattern(MUSIC_SECTION_ROWS);
+    crash(pattern, 0, 44);
+    if (finale) crash(pattern, 64, 36);
+    pad_chords(pattern, MAIN, 0, 28);
+    kicks(pattern, {62, 62, 62, 62, 62, 62, 62, 62});
+    drum_bar(pattern, 3, CHANNEL_KICK, INSTRUMENT_KICK, "..............x.", 40, 0);
+    drum_bars(pattern, 0, 6, CHANNEL_SNARE, INSTRUMENT_SNARE, SNARE_GHOSTS, 48, 18);
+    drum_bar(pattern, 7, CHANNEL_SNARE, INSTRUMENT_SNARE, SNARE_FILL, 50, 20);
+    drum_bars(pattern, 0, 7, CHANNEL_HAT, INSTRUMENT_HAT, HATS_SIXTEENTHS, 34, 16);
+    bass_bars(pattern, MAIN, 0, 7, BASS_DRIVE, 50);
+    arp_bars(pattern, MAIN, 0, 7, finale ? ARP_SIXTEENTHS : ARP_SYNCOPATED, 22);
+    std::vector<MelodyNote> theme = parse_melody(THEME, 0);
+    write_melody(pattern, CHANNEL_LEAD, theme, 48, MUSIC_SECTION_ROWS);
+    if (finale) {
+        write_melody(pattern, CHANNEL_ECHO, third_below(theme), 28, MUSIC_SECTION_ROWS);
+        tom_fill(pattern, 3);
+    } else {
+        write_melody(pattern, CHANNEL_ECHO, delayed(theme, 3), 14, MUSIC_SECTION_ROWS);
+    }
+    return pattern;
+}
+
+// Order 3: the answer with its harmony; the band thins out in the last bar
+// for the fade to the tunnel, the kick still on every beat.
+XmPattern section_answer() {
+    XmPattern pattern = blank_pattern(MUSIC_SECTION_ROWS);
+    pad_chords(pattern, MAIN, 0, 30);
+    kicks(pattern, {62, 62, 62, 62, 62, 62, 58, 50});
+    drum_bars(pattern, 0, 6, CHANNEL_SNARE, INSTRUMENT_SNARE, SNARE_GHOSTS, 48, 18);
+    drum_bars(pattern, 0, 6, CHANNEL_HAT, INSTRUMENT_HAT, HATS_SIXTEENTHS, 34, 16);
+    drum_bar(pattern, 7, CHANNEL_HAT, INSTRUMENT_HAT, HATS_OFFBEAT, 24, 14);
+    bass_bars(pattern, MAIN, 0, 6, BASS_DRIVE, 50);
+    bass_bar(pattern, 7, G_MAJOR, BASS_LONG, 44);
+    arp_bars(pattern, MAIN, 0, 6, ARP_SYNCOPATED, 24);
+    arp_bar(pattern, 7, G_MAJOR, ARP_SLOW, 20);
+    std::vector<MelodyNote> answer = parse_melody(ANSWER, 0);
+    write_melody(pattern, CHANNEL_LEAD, answer, 48, MUSIC_SECTION_ROWS);
+    write_melody(pattern, CHANNEL_ECHO, third_below(answer), 28, MUSIC_SECTION_ROWS);
+    tom_fill(pattern, 7);
+    return pattern;
+}
+
+// Order 4: the break in the tunnel. No kick; a swung hat, long bass notes and
+// the slow melody with a long echo. The last row is held for a whole beat.
+XmPattern section_break() {
+    XmPattern pattern = blank_pattern(MUSIC_SECTION_ROWS);
+    pad_chords(pattern, BREAK, 0, 40);
+    bass_bars(pattern, BREAK, 0, 7, BASS_LONG, 44);
+    arp_bars(pattern, BREAK, 0, 7, ARP_SLOW, 26);
+    drum_bars(pattern, 2, 7, CHANNEL_HAT, INSTRUMENT_HAT, HATS_SWING, 28, 16);
+    drum_bars(pattern, 4, 7, CHANNEL_SNARE, INSTRUMENT_SNARE, "........o.......", 0, 26);
+    std::vector<MelodyNote> melody = parse_melody(BREAK_MELODY, 0);
+    write_melody(pattern, CHANNEL_LEAD, melody, 42, MUSIC_SECTION_ROWS);
+    write_melody(pattern, CHANNEL_ECHO, delayed(melody, 6), 18, MUSIC_SECTION_ROWS);
+    put_effect(pattern, 127, CHANNEL_SNARE, EFFECT_EXTENDED, EXTENDED_PATTERN_DELAY | 3);
+    return pattern;
+}
+
+// Order 5: the rise. Kick and snare return, the bass drives, the snare rolls
+// up with multi retrig and the bass slides up into the finale.
+XmPattern section_rise() {
+    XmPattern pattern = blank_pattern(MUSIC_SECTION_ROWS);
+    crash(pattern, 0, 30);
+    pad_chords(pattern, RISE, 0, 32);
+    drum_bars(pattern, 0, 1, CHANNEL_KICK, INSTRUMENT_KICK, "x.........x.....", 54, 0);
+    drum_bars(pattern, 2, 7, CHANNEL_KICK, INSTRUMENT_KICK, "x...x...x...x...", 60, 0);
+    drum_bars(pattern, 2, 5, CHANNEL_SNARE, INSTRUMENT_SNARE, SNARE_BACKBEAT, 44, 0);
+    drum_bars(pattern, 0, 3, CHANNEL_HAT, INSTRUMENT_HAT, HATS_OFFBEAT, 30, 16);
+    drum_bars(pattern, 4, 7, CHANNEL_HAT, INSTRUMENT_HAT, HATS_SIXTEENTHS, 34, 16);
+    bass_bars(pattern, RISE, 0, 1, BASS_PULSE, 46);
+    bass_bars(pattern, RISE, 2, 6, BASS_DRIVE, 48);
+    bass_bar(pattern, 7, E_MAJOR, "R...............", 48);
+    for (int row = 116; row < MUSIC_SECTION_ROWS; ++row) put_effect(pattern, row, CHANNEL_BASS, EFFECT_PORTA_UP, 0x03);
+    arp_bars(pattern, RISE, 0, 5, ARP_EIGHTHS, 24);
+    arp_bars(pattern, RISE, 6, 7, ARP_SIXTEENTHS, 26);
+    write_melody(pattern, CHANNEL_LEAD, parse_melody(RISE_MELODY, 0), 46, MUSIC_SECTION_ROWS);
+    // Snare: eighths, then sixteenths whose retriggers climb in volume.
+    drum_bar(pattern, 6, CHANNEL_SNARE, INSTRUMENT_SNARE, "x.x.x.x.x.x.x.x.", 36, 0);
+    // Notes without an instrument keep the volume the retriggers have reached.
+    for (int step = 0; step < ROWS_PER_BAR; ++step) {
+        put_note(pattern, 112 + step, CHANNEL_SNARE, DRUM_NOTE, step == 0 ? INSTRUMENT_SNARE : 0,
+                 step == 0 ? 30 : -1);
+        put_effect(pattern, 112 + step, CHANNEL_SNARE, EFFECT_MULTI_RETRIG, step < 8 ? 0x93 : 0xA2);
+    }
+    tom_fill(pattern, 7);
+    return pattern;
+}
+
+// Order 7: the answer once more, then a cadence onto A minor that slows down
+// (speed 7, then 8) and fades out by the last row.
+XmPattern section_ending() {
+    XmPattern pattern = blank_pattern(MUSIC_SECTION_ROWS);
+    pad_chords(pattern, ENDING, 0, 30);
+    kicks(pattern, {62, 62, 62, 62, 62, 62, 60, 0});
+    drum_bars(pattern, 0, 5, CHANNEL_SNARE, INSTRUMENT_SNARE, SNARE_GHOSTS, 48, 18);
+    drum_bar(pattern, 6, CHANNEL_SNARE, INSTRUMENT_SNARE, SNARE_FILL, 50, 20);
+    drum_bars(pattern, 0, 6, CHANNEL_HAT, INSTRUMENT_HAT, HATS_SIXTEENTHS, 34, 16);
+    bass_bars(pattern, ENDING, 0, 6, BASS_DRIVE, 50);
+    arp_bars(pattern, ENDING, 0, 5, ARP_SIXTEENTHS, 22);
+    arp_bar(pattern, 6, G_MAJOR, ARP_EIGHTHS, 20);
+    std::string melody = std::string(ANSWER).substr(0, std::string(ANSWER).rfind("E5 . . D5"));
+    std::vector<MelodyNote> lead = parse_melody((melody + " " + CADENCE).c_str(), 0);
+    write_melody(pattern, CHANNEL_LEAD, lead, 48, MUSIC_SECTION_ROWS);
+    write_melody(pattern, CHANNEL_ECHO, third_below(lead), 26, MUSIC_SECTION_ROWS);
+    tom_fill(pattern, 6);
+    // Ritardando into the final chord.
+    put_effect(pattern, 104, CHANNEL_TOM, EFFECT_SPEED, 7);
+    put_effect(pattern, 108, CHANNEL_TOM, EFFECT_SPEED, 8);
+    // The final chord: kick, crash, low A; everything fades over the last bar.
+    put_note(pattern, 112, CHANNEL_KICK, DRUM_NOTE, INSTRUMENT_KICK, 62);
+    crash(pattern, 112, 44);
+    put_note(pattern, 112, CHANNEL_BASS, note_named("A1"), INSTRUMENT_BASS, 52);
+    put_note(pattern, 112, CHANNEL_ARP, note_named("A5"), INSTRUMENT_ARP, 26);
+    for (int row = 113; row < 126; ++row) {
+        for (int channel : {CHANNEL_LEAD, CHANNEL_ECHO, CHANNEL_BASS})
+            put_effect(pattern, row, channel, EFFECT_EXTENDED, EXTENDED_FINE_VOLUME_DOWN | 4);
+        put_effect(pattern, row, CHANNEL_ARP, EFFECT_VOLUME_SLIDE, 0x01);
+    }
+    for (int channel : {CHANNEL_PAD, CHANNEL_PAD + 1, CHANNEL_PAD + 2}) put_note(pattern, 118, channel, KEY_OFF, 0, -1);
+    put_note(pattern, 122, CHANNEL_CRASH, KEY_OFF, 0, -1);
+    for (int channel = 0; channel < MUSIC_CHANNELS; ++channel)
+        if (cell_at(pattern, 126, channel).note == 0) put_note(pattern, 126, channel, KEY_OFF, 0, -1);
+    return pattern;
+}
+
+// Order 8: silence; the demo ends as soon as it is heard.
+XmPattern section_end() {
+    XmPattern pattern = blank_pattern(16);
+    for (int channel = 0; channel < MUSIC_CHANNELS; ++channel) put_note(pattern, 0, channel, KEY_OFF, 0, -1);
+    return pattern;
+}
+
+}  // namespace
+
+uint8_t note_named(const char* text) {
+    static const int SEMITONES[7] = {9, 11, 0, 2, 4, 5, 7};  // A B C D E F G
+    if (text == nullptr || text[0] < 'A' || text[0] > 'G') return 0;
+    int semitone = SEMITONES[text[0] - 'A'];
+    const char* rest = text + 1;
+    if (*rest == '#') ++semitone, ++rest;
+    if (*rest < '0' || *rest > '7' || rest[1] != '\0') return 0;
+    int note = 1 + 12 * (*rest - '0') + semitone;
+    return note >= 1 && note <= 96 ? static_cast<uint8_t>(note) : 0;
+}
+
+XmModule compose_music() {
+    XmModule module;
+    module.name = "korvanti";
+    module.channel_count = MUSIC_CHANNELS;
+    module.flags = 1;
+    module.default_tempo = 6;
+    module.default_bpm = 125;
+    module.patterns = {section_intro(), section_build(), section_theme(false), section_answer(),
+                       section_break(), section_rise(),  section_theme(true),  section_ending(),
+                       section_end()};
+    for (uint8_t order = 0; order <= MUSIC_END_ORDER; ++order) module.orders.push_back(order);
+    module.song_length = static_cast<uint16_t>(module.orders.size());
+    module.restart_position = 0;
+    module.instruments = build_instruments();
+    return module;
+}
