@@ -113,11 +113,14 @@ bool create_window(const char* title, int width, int height, int bits_per_pixel,
                    bool fullscreen_wanted) {
     WindowState& state = window_state;
     state.fullscreen = fullscreen_wanted;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        creation_error("Failed To Register The Window Class.");
-        return false;
+    // Still up after a refused mode: SDL counts its starts, so start it once.
+    if (!state.video_started) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            creation_error("Failed To Register The Window Class.");
+            return false;
+        }
+        state.video_started = true;
     }
-    state.video_started = true;
     SDL_DisableScreenSaver();
     SDL_DisplayMode mode = {};
     if (state.fullscreen) {
