@@ -61,7 +61,10 @@ struct XmInstrument {
     uint8_t vibrato_rate = 0;
     uint16_t fadeout = 0;  // as stored in the file
     std::vector<XmSample> samples;
-    std::optional<uint32_t> header_size;   // default 263 with samples, 29 without
+    // Default 263 with samples, 29 without; the header is cut or zero-padded
+    // to the size written. The keymap, envelopes and the rest are written
+    // when the written sample count or `samples` is non-zero.
+    std::optional<uint32_t> header_size;
     std::optional<uint16_t> sample_count;  // written instead of samples.size()
 };
 
@@ -77,7 +80,7 @@ struct XmModule {
     std::vector<uint8_t> orders;  // up to 256 entries; the rest is written as 0
     std::vector<XmPattern> patterns;
     std::vector<XmInstrument> instruments;
-    uint32_t header_size = 276;
+    uint32_t header_size = 276;  // from offset 60; the header is cut or zero-padded to it
     std::optional<uint16_t> pattern_count;     // written instead of patterns.size()
     std::optional<uint16_t> instrument_count;  // written instead of instruments.size()
 };
