@@ -1,10 +1,244 @@
-// STUB: to be replaced.
+// The effect dispatch: process_later_tick, and the first-tick and later-tick
+// parts of every effect other than the flow effects (sequencer.cpp) and the
+// E effects (effects_extended.cpp). Effects only change channel state and
+// raise update flags; update_voice turns them into pitch and volume once per
+// tick.
 #include "player/replay/effects.h"
-void process_later_tick(Song*) {}
-void volume_column(Channel*, uint8_t) {}
-void effect_first_tick(Song*, Channel*, const NoteCell*, Sample*) {}
-void tone_portamento(Channel*) {}
-void vibrato(Channel*) {}
-void vibrato_advance(Channel*) {}
-void tremolo(Channel*) {}
-void tremor(Channel*) {}
+
+#include <cstdint>
+
+#include "player/module/song.h"
+#include "player/output/mixer.h"
+#include "player/replay/sequencer.h"
+#include "player/replay/voice_update.h"
+
+namespace {
+
+// 9xx: the offset waits in the voice until the next TRIGGER; an offset at or
+// beyond the loop end starts no note and rewinds the playing one instead.
+void sample_offset(Channel* channel, uint8_t param, const Sample* sample) {
+    if (param != 0) channel->sample_offset = param;
+    uint32_t offset = static_cast<uint32_t>(channel->sample_offset) * 256u;
+    uint32_t loop_end = sample->loop_start + sample->loop_length;
+    if (offset < loop_end) {
+        if (channel->voice != nullptr) channel->voice->start_offset = static_cast<int32_t>(offset);
+    } else {
+        clear_flags(channel, TRIGGER);
+        channel->update_flags |= RESET_POSITION;
+    }
+}
+
+// Xxy: extra fine portamento, first tick only.
+void extra_fine_portamento(Channel* channel, uint8_t param) {
+    uint8_t y = param & 15;
+    if ((param >> 4) == 1) {
+        remember(&channel->extra_fine_up, y);
+        channel->period = period_add(channel->period, -channel->extra_fine_up);
+    } else if ((param >> 4) == 2) {
+        remember(&channel->extra_fine_down, y);
+        channel->period = period_add(channel->period, channel->extra_fine_down);
+    }
+}
+
+// Hxy on later ticks: the upward nibble wins.
+void global_volume_slide(Song* song) {
+    uint8_t x = song->global_volume_slide >> 4;
+    uint8_t y = song->global_volume_slide & 15;
+    if (x != 0) {
+        song->global_volume = at_most(song->global_volume + x, 64);
+    } else if (y != 0) {
+        song->global_volume = at_least(song->global_volume - y, 0);
+    }
+}
+
+// Pxy on later ticks: limited to 0..255, unlike the volume-column slides.
+void panning_slide(Channel* channel) {
+    uint8_t x = channel->panning_slide >> 4;
+    uint8_t y = channel->panning_slide & 15;
+    if (x != 0) {
+        channel->panning = at_most(channel->panning + x, 255);
+    } else {
+        channel->panning = at_least(channel->panning - y, 0);
+    }
+    channel->update_flags |= PANNING;
+}
+
+// Two's-complement 32-bit arithmetic, as the envelope's 16.16 numbers use:
+// values of a well-formed envelope never come near the wrap.
+int32_t wrap32(int64_t value) {
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(value)));
+}
+
+}  // namespace
+
+int32_t period_add(int32_t period, int32_t amount) {
+    int64_t sum = static_cast<int64_t>(period) + amount;
+    if (sum > PERIOD_LIMIT) return PERIOD_LIMIT;
+    if (sum < -PERIOD_LIMIT) return -PERIOD_LIMIT;
+    return static_cast<int32_t>(sum);
+}
+
+void set_envelope_position(Channel* channel, const Instrument* instrument, uint8_t position) {
+    if (!(instrument->volume_envelope_flags & ENVELOPE_ON)) return;
+    int32_t n = instrument->volume_point_count < 12 ? instrument->volume_point_count : 12;
+    if (n == 0) return;  // an envelope that is on has at least two points
+    const EnvelopePoint* points = instrument->volume_envelope;
+    // The first segment that ends at or after the position; the search stops
+    // at the last point, so nothing past the table is read.
+    int32_t i = 0;
+    while (i < n - 1 && position > points[i + 1].x) ++i;
+    channel->volume_envelope_point = i;
+    if (i >= n - 1) {
+        channel->volume_envelope_value = points[n - 1].y;
+        channel->volume_envelope_done = 1;
+        return;
+    }
+    const EnvelopePoint& from = points[i];
+    const EnvelopePoint& to = points[i + 1];
+    int32_t from_fixed = wrap32(static_cast<int64_t>(from.y) << 16);
+    int32_t to_fixed = wrap32(static_cast<int64_t>(to.y) << 16);
+    int32_t span = to.x - from.x;
+    int32_t slope = span == 0 ? 0 : wrap32(static_cast<int64_t>(wrap32(int64_t{to_fixed} - from_fixed)) / span);
+    channel->volume_envelope_done = 0;
+    channel->volume_envelope_tick = position;
+    channel->volume_envelope_slope = slope;
+    channel->volume_envelope_fixed = wrap32(int64_t{from_fixed} + int64_t{position - from.x} * slope);
+    channel->volume_envelope_point = i + 1;
+    channel->volume_envelope_value = channel->volume_envelope_fixed >> 16;
+}
+
+void effect_first_tick(Song* song, Channel* channel, const NoteCell& cell,
+                       const ChannelSource& source, const RowStartValues& before) {
+    uint8_t param = cell.param;
+    uint8_t x = param >> 4;
+    uint8_t y = param & 15;
+    switch (cell.effect) {
+        case 0x01: remember(&channel->porta_up_speed, param); break;    // 1xx portamento up
+        case 0x02: remember(&channel->porta_down_speed, param); break;  // 2xx portamento down
+        case 0x03:  // 3xx tone portamento: the note only sets the target
+            remember(&channel->porta_speed, param);
+            channel->porta_target = channel->note_period;
+            clear_flags(channel, FREQUENCY | TRIGGER);
+            break;
+        case 0x04:  // 4xy vibrato: bends at the current phase already
+            remember(&channel->vibrato_speed, x);
+            remember(&channel->vibrato_depth, y);
+            vibrato(channel);
+            break;
+        case 0x05:  // 5xy tone portamento + volume slide, speed unchanged
+            channel->porta_target = channel->note_period;
+            remember(&channel->volume_slide, param);
+            clear_flags(channel, FREQUENCY | TRIGGER);
+            break;
+        case 0x06:  // 6xy vibrato + volume slide
+            remember(&channel->volume_slide, param);
+            vibrato(channel);
+            break;
+        case 0x07:  // 7xy tremolo
+            remember(&channel->tremolo_speed, x);
+            remember(&channel->tremolo_depth, y);
+            break;
+        case 0x08:  // 8xx set panning
+            channel->panning = param;
+            channel->update_flags |= PANNING;
+            break;
+        case 0x09: sample_offset(channel, param, source.sample); break;  // 9xx sample offset
+        case 0x0A: remember(&channel->volume_slide, param); break;       // Axy volume slide
+        case 0x0C:  // Cxx set volume, not limited
+            channel->volume = param;
+            channel->update_flags |= VOLUME;
+            break;
+        case 0x0E: extended_first_tick(channel, cell, source.sample, before); break;
+        case 0x10:  // Gxx set global volume; other channels hear it at their next VOLUME
+            song->global_volume = at_most(param, 64);
+            channel->update_flags |= VOLUME;
+            break;
+        case 0x11: remember(&song->global_volume_slide, param); break;  // Hxy global volume slide
+        case 0x15: set_envelope_position(channel, source.instrument, param); break;  // Lxx
+        case 0x19:  // Pxy panning slide
+            remember(&channel->panning_slide, param);
+            if (param != 0) channel->update_flags |= PANNING;
+            break;
+        case 0x1B:  // Rxy multi retrig: both nibbles at once
+            if (param != 0) {
+                channel->retrig_interval = y;
+                channel->retrig_volume = x;
+            }
+            break;
+        case 0x1D:  // Txy tremor
+            if (param != 0) {
+                channel->tremor_on = static_cast<uint8_t>(x + 1);
+                channel->tremor_off = static_cast<uint8_t>(y + 1);
+            }
+            tremor(channel);
+            break;
+        case 0x21: extra_fine_portamento(channel, param); break;  // X1y, X2y
+        default: break;  // 0 arpeggio, K (key off, in process_row) and unknown effects
+    }
+}
+
+void effect_later_tick(Song* song, Channel* channel, const NoteCell& cell,
+                       const ChannelSource& source) {
+    switch (cell.effect) {
+        case 0x00:  // 0xy arpeggio
+            if (cell.param != 0) arpeggio(song, channel, cell.param, source.sample);
+            break;
+        case 0x01:  // 1xx portamento up, not above the highest pitch
+            channel->period = at_least(period_add(channel->period, -4 * channel->porta_up_speed), 56);
+            channel->period_delta = 0;
+            channel->update_flags |= FREQUENCY;
+            break;
+        case 0x02:  // 2xx portamento down, no limit
+            channel->period = period_add(channel->period, 4 * channel->porta_down_speed);
+            channel->period_delta = 0;
+            channel->update_flags |= FREQUENCY;
+            break;
+        case 0x03:
+            channel->period_delta = 0;
+            tone_portamento(channel);
+            break;
+        case 0x04:
+            vibrato(channel);
+            vibrato_advance(channel);
+            break;
+        case 0x05:
+            channel->period_delta = 0;
+            tone_portamento(channel);
+            volume_slide(channel);
+            break;
+        case 0x06:
+            vibrato(channel);
+            vibrato_advance(channel);
+            volume_slide(channel);
+            break;
+        case 0x07: tremolo(channel); break;
+        case 0x0A: volume_slide(channel); break;
+        case 0x0E: extended_later_tick(song, channel, cell, source.sample); break;
+        case 0x11: global_volume_slide(song); break;
+        case 0x19: panning_slide(channel); break;
+        case 0x1B: multi_retrig(song, channel); break;
+        case 0x1D: tremor(channel); break;
+        default: break;
+    }
+}
+
+void process_later_tick(Song* song) {
+    const NoteCell* cells = row_cells(song);
+    if (cells == nullptr) return;
+    int32_t count = played_channel_count(song);
+    for (int32_t c = 0; c < count; ++c) {
+        Channel* channel = &channels[c];
+        const NoteCell& cell = cells[c];
+        ChannelSource source = channel_choose_sample(channel, song);
+        channel->volume_delta = 0;
+        channel->period_delta = 0;
+        channel->update_flags = 0;
+        channel_step_envelopes(channel, source.instrument);
+        fadeout_step(channel, source.instrument);
+        // The volume column comes first, so the effect sees its result.
+        if (cell.volume != 0) volume_column_later(channel, cell.volume);
+        effect_later_tick(song, channel, cell, source);
+        auto_vibrato(channel, source.instrument);
+        update_voice(channel, source.sample, song);
+    }
+}

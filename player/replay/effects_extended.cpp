@@ -1,0 +1,86 @@
+// The E effects (Exy), by x. E6 (pattern loop) and EE (pattern delay) move
+// the position and live in sequencer.cpp.
+#include <cstdint>
+
+#include "player/module/song.h"
+#include "player/replay/effects.h"
+
+namespace {
+
+// EDy on later ticks: the delayed note starts on tick y; until then the
+// channel asks the voice for nothing.
+void note_delay_tick(Song* song, Channel* channel, const NoteCell& cell, Sample* sample) {
+    if (song->tick != (cell.param & 15)) {
+        clear_flags(channel, FREQUENCY | VOLUME | PANNING | TRIGGER);
+        return;
+    }
+    reset_channel(channel, sample);
+    channel->period = channel->note_period;
+    channel->update_flags |= FREQUENCY;
+    if (cell.volume != 0) volume_column(channel, cell.volume);
+    channel->update_flags |= TRIGGER;
+}
+
+}  // namespace
+
+void extended_first_tick(Channel* channel, const NoteCell& cell, Sample* sample,
+                         const RowStartValues& before) {
+    uint8_t y = cell.param & 15;
+    switch (cell.param >> 4) {
+        case 0x1:  // E1y fine portamento up, no limit
+            remember(&channel->fine_porta_up, y);
+            channel->period = period_add(channel->period, -4 * channel->fine_porta_up);
+            break;
+        case 0x2:  // E2y fine portamento down
+            remember(&channel->fine_porta_down, y);
+            channel->period = period_add(channel->period, 4 * channel->fine_porta_down);
+            break;
+        case 0x4:  // E4y vibrato waveform
+            channel->waveforms = static_cast<uint8_t>((channel->waveforms & 0xF0) | y);
+            break;
+        case 0x5:  // E5y set finetune: kept by the sample (the shared empty one too)
+            sample->finetune = static_cast<int8_t>(y);
+            break;
+        case 0x7:  // E7y tremolo waveform
+            channel->waveforms = static_cast<uint8_t>((channel->waveforms & 0x0F) | (y << 4));
+            break;
+        case 0x8:  // E8y set panning
+            channel->panning = y * 16;
+            channel->update_flags |= PANNING;
+            break;
+        case 0xA:  // EAy fine volume slide up
+            remember(&channel->fine_volume_slide, y);
+            channel->volume = at_most(channel->volume + channel->fine_volume_slide, 64);
+            channel->update_flags |= VOLUME;
+            break;
+        case 0xB:  // EBy fine volume slide down, memory shared with EA
+            remember(&channel->fine_volume_slide, y);
+            channel->volume = at_least(channel->volume - channel->fine_volume_slide, 0);
+            channel->update_flags |= VOLUME;
+            break;
+        case 0xD:  // EDy note delay: the old note goes on sounding as it was
+            channel->volume = before.volume;
+            channel->period = before.period;
+            channel->panning = before.panning;
+            clear_flags(channel, FREQUENCY | VOLUME | PANNING | TRIGGER);
+            break;
+        default: break;  // E0, E3 (glissando, not supported), E6, E9, EC, EE, EF
+    }
+}
+
+void extended_later_tick(Song* song, Channel* channel, const NoteCell& cell, Sample* sample) {
+    uint8_t y = cell.param & 15;
+    switch (cell.param >> 4) {
+        case 0x9:  // E9y retrigger every y ticks
+            if (y != 0 && song->tick % y == 0) channel->update_flags |= FREQUENCY | VOLUME | TRIGGER;
+            break;
+        case 0xC:  // ECy note cut on tick y
+            if (song->tick == y) {
+                channel->volume = 0;
+                channel->update_flags |= VOLUME;
+            }
+            break;
+        case 0xD: note_delay_tick(song, channel, cell, sample); break;
+        default: break;
+    }
+}
