@@ -52,12 +52,17 @@ uint64_t advance(uint64_t position, uint64_t step) {
     return FORWARD ? position + step : position - step;
 }
 
-// Linear interpolation at a position whose frames i and i + 1 are in the data.
-double interpolate(const int16_t* data, uint64_t position) {
+// Linear interpolation at a position whose frames i and i + 1 are in the
+// data, times 2^31, as an integer: s[i] * 2^31 + (top 31 fraction
+// bits) * (s[i+1] - s[i]) stays below 2^48, so it converts to double exactly,
+// and multiplying it by a gain scaled by 2^-31 rounds exactly as x times the
+// gain does (scaling by a power of two commutes with rounding). One integer
+// multiply-add and one conversion instead of three conversions.
+double interpolate_scaled(const int16_t* data, uint64_t position) {
     int16_t pair[2];
     std::memcpy(pair, data + (position >> 32), sizeof pair);
-    double f = (double)(int32_t)((uint32_t)position >> 1) * FRACTION_SCALE;
-    return (double)pair[0] + f * (double)(pair[1] - pair[0]);
+    int64_t fraction = (uint32_t)position >> 1;
+    return (double)((int64_t)pair[0] * 2147483648 + fraction * (pair[1] - pair[0]));
 }
 
 // The same where frames may lie outside the data: those read as 0. Only a
@@ -83,11 +88,12 @@ void store_frame(float* frame, __m128d value) {
 template <bool FORWARD>
 uint64_t mix_steady(float* out, int32_t len, const int16_t* data, uint64_t position,
                     uint64_t step, __m128d gains) {
+    gains = _mm_mul_pd(gains, _mm_set1_pd(FRACTION_SCALE));
     int32_t k = 0;
     for (; k + 2 <= len; k += 2) {
         uint64_t second = advance<FORWARD>(position, step);
-        __m128d x0 = _mm_set1_pd(interpolate(data, position));
-        __m128d x1 = _mm_set1_pd(interpolate(data, second));
+        __m128d x0 = _mm_set1_pd(interpolate_scaled(data, position));
+        __m128d x1 = _mm_set1_pd(interpolate_scaled(data, second));
         position = advance<FORWARD>(second, step);
         __m128 pair = _mm_loadu_ps(out + 2 * k);
         __m128d first_frame = _mm_cvtps_pd(pair);
@@ -98,7 +104,7 @@ uint64_t mix_steady(float* out, int32_t len, const int16_t* data, uint64_t posit
                       _mm_movelh_ps(_mm_cvtpd_ps(first_frame), _mm_cvtpd_ps(second_frame)));
     }
     if (k < len) {
-        __m128d x = _mm_set1_pd(interpolate(data, position));
+        __m128d x = _mm_set1_pd(interpolate_scaled(data, position));
         store_frame(out + 2 * k, _mm_add_pd(load_frame(out + 2 * k), _mm_mul_pd(x, gains)));
         position = advance<FORWARD>(position, step);
     }
@@ -109,14 +115,18 @@ uint64_t mix_steady(float* out, int32_t len, const int16_t* data, uint64_t posit
 template <bool FORWARD>
 uint64_t mix_ramp(float* out, int32_t len, const int16_t* data, uint64_t position, uint64_t step,
                   __m128d* gains, __m128d steps) {
-    __m128d g = *gains;
+    // Gains and steps scaled by 2^-31 (see interpolate_scaled); sums of them
+    // scale exactly too.
+    const __m128d scale = _mm_set1_pd(FRACTION_SCALE);
+    __m128d g = _mm_mul_pd(*gains, scale);
+    steps = _mm_mul_pd(steps, scale);
     for (int32_t k = 0; k < len; ++k) {
-        __m128d x = _mm_set1_pd(interpolate(data, position));
+        __m128d x = _mm_set1_pd(interpolate_scaled(data, position));
         store_frame(out + 2 * k, _mm_add_pd(load_frame(out + 2 * k), _mm_mul_pd(x, g)));
         g = _mm_add_pd(g, steps);
         position = advance<FORWARD>(position, step);
     }
-    *gains = g;
+    *gains = _mm_mul_pd(g, _mm_set1_pd(2147483648.0));
     return position;
 }
 

@@ -205,6 +205,7 @@ void envelope_step(Channel* channel, EnvelopeState state, EnvelopeShape shape, u
 }
 
 void channel_step_envelopes(Channel* channel, const Instrument* instrument) {
+    if (!instrument) return;
     if ((instrument->volume_envelope_flags & ENVELOPE_ON) && !channel->volume_envelope_done) {
         envelope_step(channel, volume_envelope_state(channel), volume_envelope_shape(instrument),
                       VOLUME);
@@ -216,13 +217,14 @@ void channel_step_envelopes(Channel* channel, const Instrument* instrument) {
 }
 
 void fadeout_step(Channel* channel, const Instrument* instrument) {
-    if (!channel->released) return;
+    if (!instrument || !channel->released) return;
     int64_t faded = (int64_t)channel->fadeout_volume - instrument->fadeout;
     channel->fadeout_volume = faded < 0 ? 0 : clamp_int32(faded);
     channel->update_flags |= VOLUME;
 }
 
 void auto_vibrato(Channel* channel, const Instrument* instrument) {
+    if (!instrument) return;
     int32_t p = channel->auto_vibrato_position;
     int64_t value = 0;
     switch (instrument->vibrato_type) {
