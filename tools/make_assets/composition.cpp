@@ -452,8 +452,9 @@ XmPattern section_ending() {
             put_effect(pattern, row, channel, EFFECT_EXTENDED, EXTENDED_FINE_VOLUME_DOWN | 4);
         put_effect(pattern, row, CHANNEL_ARP, EFFECT_VOLUME_SLIDE, 0x01);
     }
-    for (int channel : {CHANNEL_PAD, CHANNEL_PAD + 1, CHANNEL_PAD + 2}) put_note(pattern, 118, channel, KEY_OFF, 0, -1);
-    put_note(pattern, 122, CHANNEL_CRASH, KEY_OFF, 0, -1);
+    // Released early: their fadeouts take about ten rows at speed 8.
+    for (int channel : {CHANNEL_PAD, CHANNEL_PAD + 1, CHANNEL_PAD + 2}) put_note(pattern, 114, channel, KEY_OFF, 0, -1);
+    put_note(pattern, 116, CHANNEL_CRASH, KEY_OFF, 0, -1);
     for (int channel = 0; channel < MUSIC_CHANNELS; ++channel)
         if (cell_at(pattern, 126, channel).note == 0) put_note(pattern, 126, channel, KEY_OFF, 0, -1);
     return pattern;

@@ -295,7 +295,7 @@ std::vector<XmInstrument> build_instruments() {
         envelope({{0, 0}, {12, 50}, {30, 64}, {60, 52}}, ENVELOPE_FLAG_ON | ENVELOPE_FLAG_SUSTAIN, 3);
     pad.panning_envelope = envelope({{0, 32}, {40, 44}, {120, 20}, {160, 32}},
                                     ENVELOPE_FLAG_ON | ENVELOPE_FLAG_LOOP, 0, 0, 3);
-    pad.fadeout = 300;
+    pad.fadeout = 400;
     pad.vibrato_depth = 3;
     pad.vibrato_rate = 6;
     instruments.push_back(pad);
