@@ -214,16 +214,16 @@ TEST_F(OutputStream, TicksSplitBlocksAndElapsedTimeTruncatesEachPiece) {
     // The block begins with a tick, before any frame is mixed; the second
     // tick begins after one piece of 882 frames, which counts 19 ms.
     EXPECT_EQ(tick_log.elapsed_at, (std::vector<int32_t>{0, 19}));
-    EXPECT_EQ(snapshot.elapsed_ms, 19);  // + 0 for the piece of 2
+    EXPECT_EQ(int32_t{snapshot.elapsed_ms}, 19);  // + 0 for the piece of 2
     EXPECT_EQ(song.tick_frames_left, 880);
 
     ASSERT_NE(song_render_next(&snapshot), nullptr);
     EXPECT_EQ(tick_log.elapsed_at, (std::vector<int32_t>{0, 19, 38}));
-    EXPECT_EQ(snapshot.elapsed_ms, 38);
+    EXPECT_EQ(int32_t{snapshot.elapsed_ms}, 38);
     EXPECT_EQ(song.tick_frames_left, 878);
 
     ASSERT_NE(song_render_next(&snapshot), nullptr);
-    EXPECT_EQ(snapshot.elapsed_ms, 57);
+    EXPECT_EQ(int32_t{snapshot.elapsed_ms}, 57);
     EXPECT_EQ(song.tick_frames_left, 876);
     EXPECT_EQ(song.elapsed_ms, 57);
 }
@@ -244,7 +244,7 @@ TEST_F(OutputStream, ElapsedTimeCountsPiecesNotBlocks) {
         SyncSnapshot snapshot;
         ASSERT_NE(song_render_next(&snapshot), nullptr);
         EXPECT_EQ(tick_log.elapsed_at.size(), c.ticks_in_first_block);
-        EXPECT_EQ(snapshot.elapsed_ms, c.elapsed_after_first_block);
+        EXPECT_EQ(int32_t{snapshot.elapsed_ms}, c.elapsed_after_first_block);
         song_stop(&song);
     }
 }
@@ -260,11 +260,11 @@ TEST_F(OutputStream, SnapshotHoldsTheSongAfterTheLastTickOfItsBlock) {
         EXPECT_EQ(tick_log.elapsed_at.size(), static_cast<size_t>(block + 1));
         EXPECT_EQ(snapshot.row, block + 1);
         EXPECT_EQ(snapshot.order, block + 1);
-        EXPECT_EQ(snapshot.elapsed_ms, song.elapsed_ms);
+        EXPECT_EQ(int32_t{snapshot.elapsed_ms}, song.elapsed_ms);
         EXPECT_EQ(stream_write_block(), block + 1);
         // The ring's record of the block is the same snapshot.
         EXPECT_EQ(std::memcmp(&stream_snapshots()[block], &snapshot, sizeof snapshot), 0);
-        for (int32_t i = 0; i < 32; ++i) EXPECT_EQ(snapshot.channel_notes[i], i < 4 ? 1000 * (block + 1) + i : 0);
+        for (int32_t i = 0; i < 32; ++i) EXPECT_EQ(int32_t{snapshot.channel_notes[i]}, i < 4 ? 1000 * (block + 1) + i : 0);
     }
     song_stop(&song);
 
@@ -275,7 +275,7 @@ TEST_F(OutputStream, SnapshotHoldsTheSongAfterTheLastTickOfItsBlock) {
     ASSERT_NE(song_render_next(&snapshot), nullptr);
     ASSERT_NE(song_render_next(&snapshot), nullptr);
     EXPECT_EQ(snapshot.row, 4);
-    for (int32_t i = 0; i < 32; ++i) EXPECT_EQ(snapshot.channel_notes[i], 4000 + i);
+    for (int32_t i = 0; i < 32; ++i) EXPECT_EQ(int32_t{snapshot.channel_notes[i]}, 4000 + i);
 }
 
 TEST_F(OutputStream, PositionsOf256AndMoreAreReportedModulo256) {
@@ -338,7 +338,7 @@ TEST_F(OutputStream, OfflineRenderingRepeatsExactly) {
     for (int16_t value : first) loud += value > 1000 || value < -1000;
     EXPECT_GT(loud, first.size() / 10);
     // Row 0 struck a note on the only channel; its block's snapshot says so.
-    EXPECT_EQ(first_snapshots[0].channel_notes[0], 1);
+    EXPECT_EQ(int32_t{first_snapshots[0].channel_notes[0]}, 1);
     EXPECT_EQ(first_snapshots[0].row, 0);
-    EXPECT_EQ(first_snapshots[0].channel_notes[1], 0);
+    EXPECT_EQ(int32_t{first_snapshots[0].channel_notes[1]}, 0);
 }

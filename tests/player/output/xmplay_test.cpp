@@ -153,7 +153,7 @@ TEST_F(Xmplay, SnapshotsFileHasOneLinePerBlockAsRendered) {
         SyncSnapshot snapshot;
         ASSERT_NE(song_render_next(&snapshot), nullptr);
         std::ostringstream expected;
-        expected << block << ' ' << int{snapshot.order} << ' ' << int{snapshot.row} << ' ' << snapshot.elapsed_ms;
+        expected << block << ' ' << int{snapshot.order} << ' ' << int{snapshot.row} << ' ' << int32_t{snapshot.elapsed_ms};
         for (int i = 0; i < 32; ++i) {
             int32_t note;
             std::memcpy(&note, reinterpret_cast<const char*>(snapshot.channel_notes) + 4 * i, 4);
