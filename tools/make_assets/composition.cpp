@@ -258,13 +258,23 @@ std::vector<MelodyNote> delayed(std::vector<MelodyNote> notes, int rows) {
     return notes;
 }
 
-// A diatonic third below in A minor; below G# (the leading note of E major)
-// a major third.
-std::vector<MelodyNote> third_below(std::vector<MelodyNote> notes) {
-    // Semitones down by pitch class from C: C-A, D-B, E-C, F-D, G-E, G#-E, A-F, B-G.
-    static const int DOWN[12] = {3, 0, 3, 0, 4, 3, 0, 3, 4, 4, 0, 4};
-    for (MelodyNote& note : notes)
-        if (note.note != KEY_OFF && note.note > 4) note.note = static_cast<uint8_t>(note.note - DOWN[(note.note - 1) % 12]);
+// A second voice under the melody: for each note, the highest tone of the
+// bar's chord at least a minor third below it (a third to a sixth under it),
+// so the two voices stay consonant with the harmony.
+std::vector<MelodyNote> harmony_below(std::vector<MelodyNote> notes, const Progression& chords) {
+    for (MelodyNote& note : notes) {
+        if (note.note == KEY_OFF) continue;
+        const Chord& chord = *chords[std::min(note.row / ROWS_PER_BAR, BARS - 1)];
+        for (int below = 3; below <= 9 && below < note.note; ++below) {
+            int candidate = note.note - below;
+            bool chord_tone = false;
+            for (const char* tone : chord.tones) chord_tone = chord_tone || (note_named(tone) - candidate) % 12 == 0;
+            if (chord_tone) {
+                note.note = static_cast<uint8_t>(candidate);
+                break;
+            }
+        }
+    }
     return notes;
 }
 
@@ -295,10 +305,10 @@ XmPattern section_intro() {
         for (int voice = 0; voice < 3; ++voice) cell_at(pattern, row, CHANNEL_PAD + voice).volume = VOLUME_COLUMN_FINE_UP | 1;
     pad_chords(pattern, MAIN, 2, 40);
     kicks(pattern, {28, 30, 36, 40, 46, 50, 54, 58});
-    drum_bars(pattern, 2, 3, CHANNEL_HAT, INSTRUMENT_HAT, HATS_OFFBEAT, 20, 0);
-    drum_bars(pattern, 4, 7, CHANNEL_HAT, INSTRUMENT_HAT, HATS_EIGHTHS, 34, 18);
+    drum_bars(pattern, 2, 3, CHANNEL_HAT, INSTRUMENT_HAT, HATS_OFFBEAT, 26, 12);
+    drum_bars(pattern, 4, 7, CHANNEL_HAT, INSTRUMENT_HAT, HATS_EIGHTHS, 40, 22);
     arp_bars(pattern, MAIN, 4, 7, ARP_EIGHTHS, 22);
-    bass_bars(pattern, MAIN, 6, 7, BASS_PULSE, 44);
+    bass_bars(pattern, MAIN, 6, 7, BASS_PULSE, 37);
     write_melody(pattern, CHANNEL_LEAD, parse_melody(INTRO_TEASER, 6 * ROWS_PER_BAR), 30, MUSIC_SECTION_ROWS);
     drum_bar(pattern, 7, CHANNEL_SNARE, INSTRUMENT_SNARE, "............oox.", 44, 24);
     tom_fill(pattern, 7);
@@ -313,10 +323,10 @@ XmPattern section_build() {
     kicks(pattern, {58, 58, 58, 58, 60, 60, 60, 62});
     drum_bars(pattern, 0, 3, CHANNEL_SNARE, INSTRUMENT_SNARE, SNARE_BACKBEAT, 44, 20);
     drum_bars(pattern, 4, 5, CHANNEL_SNARE, INSTRUMENT_SNARE, SNARE_GHOSTS, 46, 18);
-    drum_bars(pattern, 0, 3, CHANNEL_HAT, INSTRUMENT_HAT, HATS_EIGHTHS, 34, 18);
-    drum_bars(pattern, 4, 7, CHANNEL_HAT, INSTRUMENT_HAT, HATS_SIXTEENTHS, 34, 16);
-    bass_bars(pattern, MAIN, 0, 3, BASS_SYNCOPATED, 46);
-    bass_bars(pattern, MAIN, 4, 7, BASS_DRIVE, 48);
+    drum_bars(pattern, 0, 3, CHANNEL_HAT, INSTRUMENT_HAT, HATS_EIGHTHS, 40, 22);
+    drum_bars(pattern, 4, 7, CHANNEL_HAT, INSTRUMENT_HAT, HATS_SIXTEENTHS, 40, 20);
+    bass_bars(pattern, MAIN, 0, 3, BASS_SYNCOPATED, 39);
+    bass_bars(pattern, MAIN, 4, 7, BASS_DRIVE, 41);
     arp_bars(pattern, MAIN, 0, 5, ARP_EIGHTHS, 26);
     arp_bars(pattern, MAIN, 6, 7, ARP_SIXTEENTHS, 28);
     drum_bar(pattern, 6, CHANNEL_SNARE, INSTRUMENT_SNARE, "x.o.x.o.x.o.x.xx", 40, 22);
@@ -331,8 +341,8 @@ XmPattern section_build() {
     return pattern;
 }
 
-// Orders 2 and 6: the theme over the full band; `finale` adds the harmony a
-// third below and busier parts.
+// Orders 2 and 6: the theme over the full band with an echo; `finale` puts a
+// second voice under the theme instead and busier parts around it.
 XmPattern section_theme(bool finale) {
     XmPattern pattern = blank_pattern(MUSIC_SECTION_ROWS);
     crash(pattern, 0, 44);
@@ -342,13 +352,13 @@ XmPattern section_theme(bool finale) {
     drum_bar(pattern, 3, CHANNEL_KICK, INSTRUMENT_KICK, "..............x.", 40, 0);
     drum_bars(pattern, 0, 6, CHANNEL_SNARE, INSTRUMENT_SNARE, SNARE_GHOSTS, 48, 18);
     drum_bar(pattern, 7, CHANNEL_SNARE, INSTRUMENT_SNARE, SNARE_FILL, 50, 20);
-    drum_bars(pattern, 0, 7, CHANNEL_HAT, INSTRUMENT_HAT, HATS_SIXTEENTHS, 34, 16);
-    bass_bars(pattern, MAIN, 0, 7, BASS_DRIVE, 50);
-    arp_bars(pattern, MAIN, 0, 7, finale ? ARP_SIXTEENTHS : ARP_SYNCOPATED, 22);
+    drum_bars(pattern, 0, 7, CHANNEL_HAT, INSTRUMENT_HAT, HATS_SIXTEENTHS, 40, 20);
+    bass_bars(pattern, MAIN, 0, 7, BASS_DRIVE, 43);
+    arp_bars(pattern, MAIN, 0, 7, finale ? ARP_SIXTEENTHS : ARP_SYNCOPATED, 19);
     std::vector<MelodyNote> theme = parse_melody(THEME, 0);
     write_melody(pattern, CHANNEL_LEAD, theme, 48, MUSIC_SECTION_ROWS);
     if (finale) {
-        write_melody(pattern, CHANNEL_ECHO, third_below(theme), 28, MUSIC_SECTION_ROWS);
+        write_melody(pattern, CHANNEL_ECHO, harmony_below(theme, MAIN), 26, MUSIC_SECTION_ROWS);
         tom_fill(pattern, 3);
     } else {
         write_melody(pattern, CHANNEL_ECHO, delayed(theme, 3), 14, MUSIC_SECTION_ROWS);
@@ -363,15 +373,15 @@ XmPattern section_answer() {
     pad_chords(pattern, MAIN, 0, 30);
     kicks(pattern, {62, 62, 62, 62, 62, 62, 58, 50});
     drum_bars(pattern, 0, 6, CHANNEL_SNARE, INSTRUMENT_SNARE, SNARE_GHOSTS, 48, 18);
-    drum_bars(pattern, 0, 6, CHANNEL_HAT, INSTRUMENT_HAT, HATS_SIXTEENTHS, 34, 16);
-    drum_bar(pattern, 7, CHANNEL_HAT, INSTRUMENT_HAT, HATS_OFFBEAT, 24, 14);
-    bass_bars(pattern, MAIN, 0, 6, BASS_DRIVE, 50);
-    bass_bar(pattern, 7, G_MAJOR, BASS_LONG, 44);
-    arp_bars(pattern, MAIN, 0, 6, ARP_SYNCOPATED, 24);
+    drum_bars(pattern, 0, 6, CHANNEL_HAT, INSTRUMENT_HAT, HATS_SIXTEENTHS, 40, 20);
+    drum_bar(pattern, 7, CHANNEL_HAT, INSTRUMENT_HAT, HATS_OFFBEAT, 30, 18);
+    bass_bars(pattern, MAIN, 0, 6, BASS_DRIVE, 43);
+    bass_bar(pattern, 7, G_MAJOR, BASS_LONG, 37);
+    arp_bars(pattern, MAIN, 0, 6, ARP_SYNCOPATED, 20);
     arp_bar(pattern, 7, G_MAJOR, ARP_SLOW, 20);
     std::vector<MelodyNote> answer = parse_melody(ANSWER, 0);
     write_melody(pattern, CHANNEL_LEAD, answer, 48, MUSIC_SECTION_ROWS);
-    write_melody(pattern, CHANNEL_ECHO, third_below(answer), 28, MUSIC_SECTION_ROWS);
+    write_melody(pattern, CHANNEL_ECHO, harmony_below(answer, MAIN), 26, MUSIC_SECTION_ROWS);
     tom_fill(pattern, 7);
     return pattern;
 }
@@ -381,9 +391,9 @@ XmPattern section_answer() {
 XmPattern section_break() {
     XmPattern pattern = blank_pattern(MUSIC_SECTION_ROWS);
     pad_chords(pattern, BREAK, 0, 40);
-    bass_bars(pattern, BREAK, 0, 7, BASS_LONG, 44);
+    bass_bars(pattern, BREAK, 0, 7, BASS_LONG, 37);
     arp_bars(pattern, BREAK, 0, 7, ARP_SLOW, 26);
-    drum_bars(pattern, 2, 7, CHANNEL_HAT, INSTRUMENT_HAT, HATS_SWING, 28, 16);
+    drum_bars(pattern, 2, 7, CHANNEL_HAT, INSTRUMENT_HAT, HATS_SWING, 34, 20);
     drum_bars(pattern, 4, 7, CHANNEL_SNARE, INSTRUMENT_SNARE, "........o.......", 0, 26);
     std::vector<MelodyNote> melody = parse_melody(BREAK_MELODY, 0);
     write_melody(pattern, CHANNEL_LEAD, melody, 42, MUSIC_SECTION_ROWS);
@@ -401,11 +411,11 @@ XmPattern section_rise() {
     drum_bars(pattern, 0, 1, CHANNEL_KICK, INSTRUMENT_KICK, "x.........x.....", 54, 0);
     drum_bars(pattern, 2, 7, CHANNEL_KICK, INSTRUMENT_KICK, "x...x...x...x...", 60, 0);
     drum_bars(pattern, 2, 5, CHANNEL_SNARE, INSTRUMENT_SNARE, SNARE_BACKBEAT, 44, 0);
-    drum_bars(pattern, 0, 3, CHANNEL_HAT, INSTRUMENT_HAT, HATS_OFFBEAT, 30, 16);
-    drum_bars(pattern, 4, 7, CHANNEL_HAT, INSTRUMENT_HAT, HATS_SIXTEENTHS, 34, 16);
-    bass_bars(pattern, RISE, 0, 1, BASS_PULSE, 46);
-    bass_bars(pattern, RISE, 2, 6, BASS_DRIVE, 48);
-    bass_bar(pattern, 7, E_MAJOR, "R...............", 48);
+    drum_bars(pattern, 0, 3, CHANNEL_HAT, INSTRUMENT_HAT, HATS_OFFBEAT, 36, 20);
+    drum_bars(pattern, 4, 7, CHANNEL_HAT, INSTRUMENT_HAT, HATS_SIXTEENTHS, 40, 20);
+    bass_bars(pattern, RISE, 0, 1, BASS_PULSE, 39);
+    bass_bars(pattern, RISE, 2, 6, BASS_DRIVE, 41);
+    bass_bar(pattern, 7, E_MAJOR, "R...............", 41);
     for (int row = 116; row < MUSIC_SECTION_ROWS; ++row) put_effect(pattern, row, CHANNEL_BASS, EFFECT_PORTA_UP, 0x03);
     arp_bars(pattern, RISE, 0, 5, ARP_EIGHTHS, 24);
     arp_bars(pattern, RISE, 6, 7, ARP_SIXTEENTHS, 26);
@@ -430,14 +440,14 @@ XmPattern section_ending() {
     kicks(pattern, {62, 62, 62, 62, 62, 62, 60, 0});
     drum_bars(pattern, 0, 5, CHANNEL_SNARE, INSTRUMENT_SNARE, SNARE_GHOSTS, 48, 18);
     drum_bar(pattern, 6, CHANNEL_SNARE, INSTRUMENT_SNARE, SNARE_FILL, 50, 20);
-    drum_bars(pattern, 0, 6, CHANNEL_HAT, INSTRUMENT_HAT, HATS_SIXTEENTHS, 34, 16);
-    bass_bars(pattern, ENDING, 0, 6, BASS_DRIVE, 50);
-    arp_bars(pattern, ENDING, 0, 5, ARP_SIXTEENTHS, 22);
+    drum_bars(pattern, 0, 6, CHANNEL_HAT, INSTRUMENT_HAT, HATS_SIXTEENTHS, 40, 20);
+    bass_bars(pattern, ENDING, 0, 6, BASS_DRIVE, 43);
+    arp_bars(pattern, ENDING, 0, 5, ARP_SIXTEENTHS, 19);
     arp_bar(pattern, 6, G_MAJOR, ARP_EIGHTHS, 20);
     std::string melody = std::string(ANSWER).substr(0, std::string(ANSWER).rfind("E5 . . D5"));
     std::vector<MelodyNote> lead = parse_melody((melody + " " + CADENCE).c_str(), 0);
     write_melody(pattern, CHANNEL_LEAD, lead, 48, MUSIC_SECTION_ROWS);
-    write_melody(pattern, CHANNEL_ECHO, third_below(lead), 26, MUSIC_SECTION_ROWS);
+    write_melody(pattern, CHANNEL_ECHO, harmony_below(lead, ENDING), 24, MUSIC_SECTION_ROWS);
     tom_fill(pattern, 6);
     // Ritardando into the final chord.
     put_effect(pattern, 104, CHANNEL_TOM, EFFECT_SPEED, 7);
@@ -445,7 +455,7 @@ XmPattern section_ending() {
     // The final chord: kick, crash, low A; everything fades over the last bar.
     put_note(pattern, 112, CHANNEL_KICK, DRUM_NOTE, INSTRUMENT_KICK, 62);
     crash(pattern, 112, 44);
-    put_note(pattern, 112, CHANNEL_BASS, note_named("A1"), INSTRUMENT_BASS, 52);
+    put_note(pattern, 112, CHANNEL_BASS, note_named("A1"), INSTRUMENT_BASS, 46);
     put_note(pattern, 112, CHANNEL_ARP, note_named("A5"), INSTRUMENT_ARP, 26);
     for (int row = 113; row < 126; ++row) {
         for (int channel : {CHANNEL_LEAD, CHANNEL_ECHO, CHANNEL_BASS})
