@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "player/module/xm_reader.h"
+#include "player/output/mixer.h"
 #include "player/output/stream.h"
 #include "player/replay/sequencer.h"
 
@@ -57,6 +58,25 @@ int32_t read_module_header(Song* song, ModuleReader& reader, int64_t* patterns_o
     if (song->song_length < 1) song->song_length = 1;
     if (song->song_length > MAX_SONG_LENGTH) song->song_length = MAX_SONG_LENGTH;
     return static_cast<int32_t>(stored_patterns);
+}
+
+bool owns_sample(const Song* song, const Sample* sample) {
+    for (int32_t i = 0; i < song->instrument_count; ++i) {
+        const Instrument& instrument = song->instruments[i];
+        for (int32_t j = 0; j < instrument.sample_count && j < 16; ++j)
+            if (instrument.samples[j] == sample) return true;
+    }
+    return false;
+}
+
+// Voices keep their sample after play stops (a stopped voice is only idle
+// once its sample is null); those still holding one of this song's samples
+// are made idle, or the next song played would mix released memory.
+void release_voices(const Song* song) {
+    if (!song->instruments) return;
+    for (Voice& voice : voice_table)
+        if (voice.sample && voice.sample != &empty_sample && owns_sample(song, voice.sample))
+            voice.sample = nullptr;
 }
 
 }  // namespace
@@ -116,6 +136,7 @@ bool song_free(Song* song) {
     while (stream_feeder_busy()) {
     }
     song_stop(song);
+    release_voices(song);
 
     if (song->instruments) {
         for (int32_t i = 0; i < song->instrument_count; ++i) {
