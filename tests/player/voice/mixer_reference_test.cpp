@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <random>
 
 #include "mixer_fixture.h"
@@ -14,10 +15,19 @@ namespace {
 
 const float C = 1.0f / 255;
 
+// How often the plain mixer met each situation, so that the comparison is
+// known to cover them.
+struct Coverage {
+    int64_t ramp_frames = 0, steady_frames = 0, ramp_cuts = 0, ramps_carried = 0;
+    int64_t wraps = 0, reflections = 0, one_shot_ends = 0, stray_reads = 0;
+};
+Coverage coverage;
+
 double reference_value(const Sample* s, uint32_t i) {
     // The plain mixer reads 0 outside the data, as mix_voices does for a
     // voice that strays (which a consistent voice never does).
     uint64_t available = s->data ? (uint64_t)s->length + 8 : 0;
+    if (i >= available) ++coverage.stray_reads;
     return i < available ? (double)s->data[i] : 0.0;
 }
 
@@ -51,6 +61,7 @@ void reference_mix_voice(Voice& v, float* out, int32_t count) {
         if (v.ramp_frames != 0 && v.left_volume == v.ramp_left_target &&
             v.right_volume == v.ramp_right_target) {
             ramp = v.ramp_frames;
+            ++coverage.ramps_carried;
         } else {
             v.ramp_left_target = v.left_volume;
             v.ramp_right_target = v.right_volume;
@@ -71,7 +82,9 @@ void reference_mix_voice(Voice& v, float* out, int32_t count) {
         if (ramp > 0 && len > ramp) {
             len = ramp;
             ramp_cut = true;
+            ++coverage.ramp_cuts;
         }
+        (ramp > 0 ? coverage.ramp_frames : coverage.steady_frames) += len;
         // 4, 5: gains and frames.
         double left_gain, right_gain;
         if (ramp > 0) {
@@ -117,10 +130,12 @@ void reference_mix_voice(Voice& v, float* out, int32_t count) {
         // 7: loop point.
         if (!boundary) return;
         if (s->loop_type & LOOP_FORWARD) {
+            ++coverage.wraps;
             do {
                 v.position_int -= s->loop_length;
             } while (v.position_int >= end);
         } else if (s->loop_type & LOOP_PINGPONG) {
+            ++coverage.reflections;
             for (;;) {
                 if (v.direction == 1) {
                     position = 2 * ((uint64_t)end << 32) - 1 - position;
@@ -135,6 +150,7 @@ void reference_mix_voice(Voice& v, float* out, int32_t count) {
             v.position_int = (uint32_t)(position >> 32);
             v.position_frac = (uint32_t)position;
         } else {
+            ++coverage.one_shot_ends;
             v.sample = nullptr;
             v.position_int = v.position_frac = 0;
             return;
@@ -220,6 +236,12 @@ struct RandomVoices {
         } else {
             v.position_int = below(end);
         }
+        if (below(40) == 0) {
+            // A stray voice beyond its data, such as no note start makes:
+            // both mixers read zeros there.
+            v.position_int = s->length + 8 + below(1000);
+            v.direction = below(2) ? 1 : 2;
+        }
         v.position_frac = rng();
         random_step(v);
         v.left_volume = random_volume();
@@ -295,6 +317,21 @@ TEST_F(MixerTest, MatchesTheOneFrameReferenceBitForBit) {
         }
     }
     EXPECT_GT(frames_compared, 500000);
+    EXPECT_GT(coverage.ramp_frames, 10000);
+    EXPECT_GT(coverage.steady_frames, 100000);
+    EXPECT_GT(coverage.ramp_cuts, 100);
+    EXPECT_GT(coverage.ramps_carried, 100);
+    EXPECT_GT(coverage.wraps, 100);
+    EXPECT_GT(coverage.reflections, 100);
+    EXPECT_GT(coverage.one_shot_ends, 10);
+    EXPECT_GT(coverage.stray_reads, 100);
+    std::printf("compared %lld frames: %lld ramped, %lld steady; %lld ramp cuts, %lld ramps "
+                "carried, %lld wraps, %lld reflections, %lld one-shot ends, %lld stray reads\n",
+                (long long)frames_compared, (long long)coverage.ramp_frames,
+                (long long)coverage.steady_frames, (long long)coverage.ramp_cuts,
+                (long long)coverage.ramps_carried, (long long)coverage.wraps,
+                (long long)coverage.reflections, (long long)coverage.one_shot_ends,
+                (long long)coverage.stray_reads);
 }
 
 }  // namespace
