@@ -249,7 +249,7 @@ void write_melody(XmPattern& pattern, int channel, const std::vector<MelodyNote>
         put_note(pattern, note.row, channel, note.note, INSTRUMENT_LEAD, note.note == KEY_OFF ? -1 : volume);
         if (note.slide) put_effect(pattern, note.row, channel, EFFECT_TONE_PORTA, 0x0C);
         if (note.note == KEY_OFF || next - note.row < 6) continue;
-        for (int row = note.row + 3; row < next; ++row) put_effect(pattern, row, channel, EFFECT_VIBRATO, 0x53);
+        for (int row = note.row + 3; row < next; ++row) put_effect(pattern, row, channel, EFFECT_VIBRATO, 0x52);
     }
 }
 

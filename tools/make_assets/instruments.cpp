@@ -305,7 +305,7 @@ std::vector<XmInstrument> build_instruments() {
         envelope({{0, 20}, {2, 64}, {10, 54}, {30, 48}}, ENVELOPE_FLAG_ON | ENVELOPE_FLAG_SUSTAIN, 3);
     lead.fadeout = 900;
     lead.vibrato_sweep = 50;
-    lead.vibrato_depth = 12;
+    lead.vibrato_depth = 8;
     lead.vibrato_rate = 20;
     instruments.push_back(lead);
 
