@@ -30,7 +30,15 @@ TEST(Retrigger, E9EveryYTicks) {
     SongPtr song = start_rows({note_cell(49, 1), note_cell(0, 0, 0, 0x0E, 0x93), note_cell(0, 0, 0, 0x0E, 0x90)}, 7);
     ASSERT_TRUE(song);
     run_ticks(song.get(), 7);
-    EXPECT_EQ(trigger_ticks(song.get(), 7), (std::vector<int32_t>{3, 6}));
+    std::vector<int32_t> triggered;
+    for (int32_t t = 0; t < 7; ++t) {
+        run_ticks(song.get(), 1);
+        if (channels[0].update_flags & TRIGGER) {
+            triggered.push_back(t);
+            EXPECT_TRUE(channels[0].update_flags & VOLUME) << t;
+        }
+    }
+    EXPECT_EQ(triggered, (std::vector<int32_t>{3, 6}));
     EXPECT_EQ(trigger_ticks(song.get(), 7), (std::vector<int32_t>{}));
 }
 
