@@ -54,7 +54,7 @@ int play_live(Song* song, const XmplayOptions& options) {
         print_status(song);
         std::this_thread::sleep_for(std::chrono::milliseconds(STATUS_INTERVAL_MS));
     }
-    print_status(song);
+    if (interrupted || target >= 0) print_status(song);
     std::fputc('\n', stderr);
     song_stop(song);
     player_close();

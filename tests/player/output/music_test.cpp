@@ -1,6 +1,7 @@
 // The music glue's two fixed lines on standard output, and its answers when
 // nothing could be started.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -12,7 +13,9 @@
 
 namespace {
 
-std::string temp_path(const char* name) { return ::testing::TempDir() + "korvanti_music_" + name; }
+std::string temp_path(const char* name) {
+    return ::testing::TempDir() + "korvanti_music_" + std::to_string(getpid()) + "_" + name;
+}
 
 std::string run_music_init(const std::string& file_name) {
     ::testing::internal::CaptureStdout();
@@ -55,6 +58,7 @@ TEST_F(MusicGlue, DeviceFailurePrintsTheInitErrorAndStillLoads) {
     EXPECT_FALSE(stream_feeder_running());
     EXPECT_EQ(music_order(), 0);
     EXPECT_EQ(music_row(), 0);
+    std::remove(path.c_str());
 }
 
 TEST_F(MusicGlue, BothFailuresPrintBothLinesInOrder) {
@@ -71,4 +75,5 @@ TEST_F(MusicGlue, ModuleThatIsNotXmIsALoadError) {
     std::fclose(file);
     EXPECT_EQ(run_music_init(path), "Error loading song\n");
     EXPECT_FALSE(music_play());
+    std::remove(path.c_str());
 }

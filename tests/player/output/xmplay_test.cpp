@@ -30,7 +30,13 @@ std::string xmplay_path() {
     return path + "/tools/xmplay/xmplay";
 }
 
-std::string temp_path(const std::string& name) { return ::testing::TempDir() + "korvanti_xmplay_" + name; }
+std::vector<std::string> temp_paths;  // removed after each test
+
+// Per process: ctest runs the cases of this file side by side.
+std::string temp_path(const std::string& name) {
+    temp_paths.push_back(::testing::TempDir() + "korvanti_xmplay_" + std::to_string(getpid()) + "_" + name);
+    return temp_paths.back();
+}
 
 std::string read_file(const std::string& path) {
     std::ifstream stream(path, std::ios::binary);
@@ -45,10 +51,10 @@ struct RunResult {
     std::string err;
 };
 
-RunResult run_xmplay(const std::string& arguments) {
+RunResult run_xmplay(const std::string& arguments, const std::string& environment = "") {
     std::string out = temp_path("stdout.txt");
     std::string err = temp_path("stderr.txt");
-    std::string command = "'" + xmplay_path() + "' " + arguments + " >'" + out + "' 2>'" + err + "' </dev/null";
+    std::string command = environment + "'" + xmplay_path() + "' " + arguments + " >'" + out + "' 2>'" + err + "' </dev/null";
     int raw = std::system(command.c_str());
     RunResult result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(out), read_file(err)};
     return result;
@@ -90,7 +96,11 @@ protected:
     void SetUp() override {
         ASSERT_EQ(access(xmplay_path().c_str(), X_OK), 0) << "xmplay is not built: " << xmplay_path();
     }
-    void TearDown() override { player_close(); }
+    void TearDown() override {
+        player_close();
+        for (const std::string& path : temp_paths) std::remove(path.c_str());
+        temp_paths.clear();
+    }
 };
 
 }  // namespace
@@ -283,6 +293,30 @@ TEST_F(Xmplay, BadInputGivesOneLineOnStandardErrorAndAFailingStatus) {
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_TRUE(run.out.empty()) << run.out;
     }
+}
+
+// Live play through SDL's disk-writing audio driver: what reaches the driver
+// is the offline rendering, after the silence SDL writes before play starts.
+TEST_F(Xmplay, LivePlaySendsTheOfflineBytesToTheDevice) {
+    std::string module = write_module(eight_note_module(), "live.xm");
+    std::string heard = temp_path("live_device.raw"), offline = temp_path("live_offline.raw");
+    ASSERT_EQ(run_xmplay("--raw '" + offline + "' '" + module + "'").status, 0);
+    std::remove(heard.c_str());
+    RunResult run = run_xmplay("'" + module + "'", "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE='" + heard + "' ");
+    if (run.err.find("no sound output") != std::string::npos) GTEST_SKIP() << "built without SDL2";
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("end of song"), std::string::npos) << run.err;
+    std::string device = read_file(heard), expected = read_file(offline);
+    size_t lead = 0;
+    while (lead + 4 <= device.size() && device.compare(lead, 4, std::string(4, '\0')) == 0) lead += 4;
+    size_t expected_lead = 0;
+    while (expected_lead + 4 <= expected.size() && expected.compare(expected_lead, 4, std::string(4, '\0')) == 0) {
+        expected_lead += 4;
+    }
+    ASSERT_GE(lead, expected_lead);
+    // The device heard the whole song before play stopped.
+    ASSERT_GE(device.size() - (lead - expected_lead), expected.size());
+    EXPECT_TRUE(device.compare(lead - expected_lead, expected.size(), expected) == 0);
 }
 
 TEST_F(Xmplay, HelpDocumentsEveryOption) {

@@ -3,6 +3,7 @@
 // ring, the stop hand-shake, and the device receiving exactly what offline
 // rendering produces. These run again under ThreadSanitizer.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -280,10 +281,11 @@ TEST_F(Feeder, SongFreeStopsAPlayingSong) {
 
 TEST_F(Feeder, MusicGluePlaysTheSongAndReportsWhatIsHeard) {
     player_close();
-    std::string path = ::testing::TempDir() + "korvanti_feeder_glue.xm";
+    std::string path = ::testing::TempDir() + "korvanti_feeder_glue_" + std::to_string(getpid()) + ".xm";
     ASSERT_TRUE(xm_write_file(busy_module(), path));
     ::testing::internal::CaptureStdout();
     music_init(path.c_str());
+    std::remove(path.c_str());  // loaded into memory by now
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
     ASSERT_TRUE(music_play());
     EXPECT_EQ(music_order(), 0);
