@@ -53,6 +53,16 @@ TEST(Generator, WritesTheSameTenFilesOnEveryRun) {
     remove_assets(two);
 }
 
+// The build step ran and is current: the demo's run directory holds exactly
+// what the generator makes now.
+TEST(Generator, BuildFilledTheRunDirectory) {
+    for (const AssetFile& file : generated_assets()) {
+        std::vector<uint8_t> bytes = read_file(std::string(KORVANTI_RUNDIR) + "/" + file.path);
+        EXPECT_FALSE(bytes.empty()) << file.path;
+        EXPECT_TRUE(bytes == file.bytes) << file.path;
+    }
+}
+
 TEST(Generator, ReportsADirectoryItCannotWrite) {
     std::string directory = make_temporary_directory("assets_blocked");
     ASSERT_FALSE(directory.empty());
