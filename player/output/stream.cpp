@@ -86,6 +86,18 @@ int32_t snapshot_int32(const SyncSnapshot* snapshot, size_t offset) {
     return value;
 }
 
+// The song as it stands at the end of `block`; entries from channel_count on
+// keep the zeros they were allocated with.
+void record_snapshot(int32_t block, const Song* song) {
+    SyncSnapshot snapshot = stream.snapshot_ring[block];
+    snapshot.elapsed_ms = song->elapsed_ms;
+    snapshot.row = static_cast<uint8_t>(song->row);
+    snapshot.order = static_cast<uint8_t>(song->order);
+    int32_t count = song->channel_count < CHANNEL_COUNT ? song->channel_count : CHANNEL_COUNT;
+    for (int32_t i = 0; i < count; ++i) snapshot.channel_notes[i] = song->channel_notes[i];
+    snapshot_store(&stream.snapshot_ring[block], snapshot);
+}
+
 const SyncSnapshot* audible_snapshot() {
     if (stream.snapshot_ring == nullptr) return nullptr;
     return &stream.snapshot_ring[audible_block.load(std::memory_order_acquire)];
@@ -272,6 +284,7 @@ int32_t song_audible_channel_values(Song* song, int32_t* out) {
 
 void render_block() {
     Song* song = stream.current_song;
+    if (song == nullptr) return;  // nothing started
     int32_t block = write_block.load(std::memory_order_relaxed);
     float* mix = stream.mix_buffer + static_cast<size_t>(block) * static_cast<size_t>(block_frames) * 2;
     std::memset(mix, 0, static_cast<size_t>(block_frames) * 2 * sizeof(float));
@@ -293,14 +306,7 @@ void render_block() {
         left -= piece;
     }
 
-    SyncSnapshot snapshot = stream.snapshot_ring[block];
-    snapshot.elapsed_ms = song->elapsed_ms;
-    snapshot.row = static_cast<uint8_t>(song->row);
-    snapshot.order = static_cast<uint8_t>(song->order);
-    int32_t count = song->channel_count < CHANNEL_COUNT ? song->channel_count : CHANNEL_COUNT;
-    for (int32_t i = 0; i < count; ++i) snapshot.channel_notes[i] = song->channel_notes[i];
-    snapshot_store(&stream.snapshot_ring[block], snapshot);
-
+    record_snapshot(block, song);
     song->tick_frames_left = left;
     clip_to_pcm16(stream.output_ring + static_cast<size_t>(block) * static_cast<size_t>(block_frames) * 2, mix,
                   block_frames);
