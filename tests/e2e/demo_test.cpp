@@ -191,14 +191,16 @@ TEST_F(DemoTest, EndsByItselfAtOrderEightHavingPlayedTheMusic) {
     const double song_seconds =
         double(reference.end_block + 1) * reference.block_frames / RATE;
 
-    // Start-up (images, the first two seconds of sound) takes a few seconds
-    // on a loaded machine; the end comes once order 8 is heard.
-    DemoRun run = run_demo(song_seconds + 60.0);
+    // The end comes once order 8 is heard, and the device sets the pace:
+    // SDL's disk driver sleeps a buffer's length after each write, so it runs
+    // some percent slower than real time, more on a loaded machine. Start-up
+    // (window, images, the first two seconds of sound) adds a few seconds.
+    DemoRun run = run_demo(song_seconds * 1.5 + 60.0);
     ASSERT_FALSE(run.timed_out) << "still running after " << run.seconds << " s";
     ASSERT_TRUE(run.exited) << "killed by a signal";
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_GE(run.seconds, song_seconds - 1.0);
-    EXPECT_LE(run.seconds, song_seconds + 30.0);
+    EXPECT_LE(run.seconds, song_seconds * 1.25 + 15.0);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(count_of(run.err, "ERROR"), 0) << run.err;
     EXPECT_EQ(count_of(run.err, "Zelv GL"), 0) << run.err;
@@ -210,9 +212,10 @@ TEST_F(DemoTest, EndsByItselfAtOrderEightHavingPlayedTheMusic) {
     RecordProperty("song_seconds", std::to_string(song_seconds));
     RecordProperty("run_seconds", std::to_string(run.seconds));
     RecordProperty("recorded_seconds", std::to_string(recorded_seconds));
-    // About the song's length: the device plays in real time up to the end.
+    // The song up to order 8 and little more: the demo stops the sound as
+    // soon as the end is heard.
     EXPECT_GE(recorded_seconds, song_seconds - 1.0);
-    EXPECT_LE(recorded_seconds, song_seconds + 10.0);
+    EXPECT_LE(recorded_seconds, song_seconds + 3.0);
 
     // Line the recording up on the first sound of each.
     size_t reference_start = first_sound(reference.pcm);
