@@ -170,7 +170,13 @@ void write_melody(XmPattern& pattern, int channel, const std::vector<MelodyNote>
         if (note.row >= end_row) break;
         int next = i + 1 < notes.size() ? std::min(notes[i + 1].row, end_row) : end_row;
         put_note(pattern, note.row, channel, note.note, INSTRUMENT_LEAD, note.note == KEY_OFF ? -1 : volume);
-        if (note.slide) put_effect(pattern, note.row, channel, EFFECT_TONE_PORTA, 0x0C);
+        if (note.slide) {
+            // No instrument, so the envelope is not restarted; the slide runs
+            // on for two more rows (about 11 semitones in all at this speed).
+            cell_at(pattern, note.row, channel).instrument = 0;
+            for (int row = note.row; row < std::min(note.row + 3, next); ++row)
+                put_effect(pattern, row, channel, EFFECT_TONE_PORTA, row == note.row ? 0x0C : 0x00);
+        }
         if (note.note == KEY_OFF || next - note.row < 6) continue;
         for (int row = note.row + 3; row < next; ++row) put_effect(pattern, row, channel, EFFECT_VIBRATO, 0x52);
     }

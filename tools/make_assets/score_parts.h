@@ -77,7 +77,8 @@ struct MelodyNote {
     bool slide;    // reach the note by tone portamento
 };
 std::vector<MelodyNote> parse_melody(const char* text, int first_row);
-// On one channel with the lead instrument; held notes get a gentle vibrato.
+// On one channel with the lead instrument; held notes get a gentle vibrato,
+// sliding notes keep the instrument's envelope going.
 void write_melody(XmPattern& pattern, int channel, const std::vector<MelodyNote>& notes, int volume,
                   int end_row);
 std::vector<MelodyNote> delayed(std::vector<MelodyNote> notes, int rows);
