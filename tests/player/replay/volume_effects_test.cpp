@@ -80,6 +80,19 @@ TEST(VolumeColumn, PanningIsSetAndSlidWithoutLimit) {
     EXPECT_EQ(pannings, expected);
 }
 
+TEST(VolumeColumn, EndlessPanningSlidesSaturate) {
+    Channel channel{};
+    channel.panning = PANNING_LIMIT - 5;
+    volume_column(&channel, 0xEF);
+    EXPECT_EQ(channel.panning, PANNING_LIMIT);
+    volume_column_later(&channel, 0xE1);
+    EXPECT_EQ(channel.panning, PANNING_LIMIT);
+    channel.panning = -PANNING_LIMIT + 5;
+    volume_column_later(&channel, 0xDF);
+    EXPECT_EQ(channel.panning, -PANNING_LIMIT);
+    EXPECT_TRUE(channel.update_flags & PANNING);
+}
+
 TEST(VolumeColumn, VibratoSpeedAndDepth) {
     SongPtr song = start_rows({note_cell(49, 1, 0xA4), note_cell(0, 0, 0xB2)});
     ASSERT_TRUE(song);
