@@ -4,6 +4,8 @@
 // standard error (KORVANTI_MESSAGE_BOX=stderr) so that none can wait.
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -13,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -83,7 +86,8 @@ protected:
     // standard error (after at least `terminate_after` seconds), kills it at
     // `deadline` seconds.
     DemoRun run_demo(double deadline, double terminate_after = -1,
-                     const std::string& terminate_when = "") {
+                     const std::string& terminate_when = "",
+                     const std::function<void()>& before_terminate = nullptr) {
         fs::path out_path = base_ / "out.txt", err_path = base_ / "err.txt";
         // No output of an earlier run may be read as this one's.
         fs::remove(out_path);
@@ -123,6 +127,7 @@ protected:
             if (terminate_after >= 0 && !run.terminated && seconds >= terminate_after &&
                 read_file(err_path).find(terminate_when) != std::string::npos) {
                 run.terminated = true;
+                if (before_terminate) before_terminate();
                 kill(child, SIGTERM);
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -183,6 +188,59 @@ int peak_of(const int16_t* pcm, size_t count) {
     int peak = 0;
     for (size_t i = 0; i < count; ++i) peak = std::max(peak, std::abs(int{pcm[i]}));
     return peak;
+}
+
+// The caption of the first top-level window whose name starts with `prefix`.
+std::string find_window_name(Display* display, Window window, const std::string& prefix) {
+    char* name = nullptr;
+    if (XFetchName(display, window, &name) != 0 && name != nullptr) {
+        std::string text = name;
+        XFree(name);
+        if (text.compare(0, prefix.size(), prefix) == 0) return text;
+    }
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    std::string found;
+    if (XQueryTree(display, window, &root, &parent, &children, &count) != 0) {
+        for (unsigned int i = 0; i < count && found.empty(); ++i) {
+            found = find_window_name(display, children[i], prefix);
+        }
+        if (children != nullptr) XFree(children);
+    }
+    return found;
+}
+
+// What the screen shows: the demo's caption and how many pixels are not black.
+struct ScreenState {
+    bool opened;
+    std::string caption;
+    long lit_pixels;
+    long pixels;
+};
+
+ScreenState look_at_screen() {
+    ScreenState state = {false, "", 0, 0};
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) return state;
+    state.opened = true;
+    Window root = DefaultRootWindow(display);
+    state.caption = find_window_name(display, root, "korvanti");
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, root, &attributes);
+    XImage* image = XGetImage(display, root, 0, 0, static_cast<unsigned>(attributes.width),
+                              static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    if (image != nullptr) {
+        for (int y = 0; y < attributes.height; ++y) {
+            for (int x = 0; x < attributes.width; ++x) {
+                state.lit_pixels += (XGetPixel(image, x, y) & 0xFFFFFF) != 0 ? 1 : 0;
+            }
+        }
+        state.pixels = long{attributes.width} * attributes.height;
+        XDestroyImage(image);
+    }
+    XCloseDisplay(display);
+    return state;
 }
 
 TEST_F(DemoTest, EndsByItselfAtOrderEightHavingPlayedTheMusic) {
@@ -265,13 +323,27 @@ TEST_F(DemoTest, EndsByItselfAtOrderEightHavingPlayedTheMusic) {
 
 TEST_F(DemoTest, WithoutTheModuleTheFirstSceneRunsUntilClosed) {
     fs::remove(run_dir_ / "musik.xm");
-    DemoRun run = run_demo(60.0, 5.0);
+    ScreenState screen = {};
+    DemoRun run = run_demo(60.0, 5.0, "", [&screen] { screen = look_at_screen(); });
     ASSERT_FALSE(run.timed_out);
     EXPECT_TRUE(run.terminated) << "ended by itself after " << run.seconds << " s";
     ASSERT_TRUE(run.exited) << "killed by the signal instead of closing";
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.out, "Error loading song\n");
     EXPECT_EQ(count_of(run.err, "ERROR"), 0) << run.err;
+
+    // Five seconds in: the first scene on screen, the frame rate in the
+    // caption, and no more than the 28 ms pacing allows (1000 / 28 = 35.7).
+    ASSERT_TRUE(screen.opened) << "no X display";
+    RecordProperty("caption", screen.caption);
+    RecordProperty("lit_pixels", std::to_string(screen.lit_pixels));
+    float rate = -1;
+    char tail = 0;
+    ASSERT_EQ(sscanf(screen.caption.c_str(), "korvanti [%f FPS]%c", &rate, &tail), 1)
+        << "caption \"" << screen.caption << "\"";
+    EXPECT_GT(rate, 0.0f);
+    EXPECT_LE(rate, 37.0f);
+    EXPECT_GT(screen.lit_pixels, screen.pixels / 100) << "the screen is black";
 }
 
 TEST_F(DemoTest, EachMissingImageIsReportedOnceAndTheDemoGoesOn) {
