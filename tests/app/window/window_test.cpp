@@ -36,7 +36,7 @@ protected:
         EXPECT_EQ(viewport[3], height);
         GLfloat projection[16] = {};
         glGetFloatv(GL_PROJECTION_MATRIX, projection);
-        const double focal = 1.0 / std::tan(22.5 * M_PI / 180.0);
+        const double focal = 1.0 / std::tan(std::atan(1.0) / 2);  // 22.5 degrees
         const double near_plane = 0.1f, far_plane = 100.0;
         EXPECT_NEAR(projection[0], focal * height / width, 1e-5);
         EXPECT_NEAR(projection[5], focal, 1e-5);
