@@ -83,23 +83,25 @@ Image tunnel_wall() {
 // --- Water: warped waves with a net of caustic light -------------------------
 
 int32_t ridge(uint32_t phase) {
-    // Bright only near the zero crossings of the wave: (1 - |sin|)^4.
+    // Bright only near the zero crossings of the wave: (1 - |sin|)^3.
     int64_t edge = 32767 - std::abs(sine_q15(phase));
-    edge = edge * edge / 32767;
-    return static_cast<int32_t>(edge * edge / 32767);
+    return static_cast<int32_t>(edge * edge / 32767 * edge / 32767);
 }
 
 Colour water_at(int32_t x, int32_t y) {
     // Large swell, then two warped wave trains whose crossings form the net.
     int32_t swell = sine_q15(tile_phase(1, x) + tile_phase(2, y)) / 2 + sine_q15(tile_phase(3, x) - tile_phase(1, y)) / 2;
-    uint32_t warp = static_cast<uint32_t>(sine_q15(tile_phase(2, x) + tile_phase(3, y)) * 16384);
-    uint32_t warp2 = static_cast<uint32_t>(sine_q15(tile_phase(1, x) - tile_phase(2, y)) * 20000);
-    int32_t light = ridge(tile_phase(4, x) + tile_phase(3, y) + warp) / 2 +
-                    ridge(tile_phase(-3, x) + tile_phase(5, y) + warp2) / 2;
-    Colour deep{8, 44, 98};
-    Colour shallow{22, 112, 168};
+    uint32_t warp = static_cast<uint32_t>(sine_q15(tile_phase(2, x) + tile_phase(3, y)) * 40000 +
+                                          sine_q15(tile_phase(5, x) - tile_phase(1, y)) * 12000);
+    uint32_t warp2 = static_cast<uint32_t>(sine_q15(tile_phase(1, x) - tile_phase(2, y)) * 44000 +
+                                           sine_q15(tile_phase(3, x) + tile_phase(4, y)) * 12000);
+    int32_t light = ridge(tile_phase(3, x) + tile_phase(2, y) + warp) / 2 +
+                    ridge(tile_phase(-2, x) + tile_phase(3, y) + warp2) / 2;
+    // Bright enough to read under the floor's light, which about halves it.
+    Colour deep{24, 92, 168};
+    Colour shallow{60, 164, 222};
     Colour water = mix(deep, shallow, 128 + swell / 256);
-    return mix(water, Colour{190, 236, 255}, light / 160);
+    return mix(water, Colour{225, 250, 255}, light / 140);
 }
 
 Image water() {
