@@ -11,12 +11,14 @@ Rgb wall_texel(int32_t x, int32_t y) {
     return ((x / WALL_CELL + y / WALL_CELL) % 2 == 0) ? WALL_LIGHT : WALL_DARK;
 }
 
-Rgb mask_texel(int32_t x, int32_t) {
-    return x < PICTURE_SIZE / 2 ? Rgb{0, 0, 0} : Rgb{255, 255, 255};
+bool in_band(int32_t y) { return y >= BAND_FIRST && y <= BAND_LAST; }
+
+Rgb mask_texel(int32_t x, int32_t y) {
+    return (x < PICTURE_SIZE / 2 || in_band(y)) ? Rgb{0, 0, 0} : Rgb{255, 255, 255};
 }
 
 Rgb image_texel(int32_t x, int32_t y) {
-    if (x >= PICTURE_SIZE / 2) return Rgb{0, 0, 0};
+    if (x >= PICTURE_SIZE / 2) return in_band(y) ? IMAGE_BAND : Rgb{0, 0, 0};
     return y < PICTURE_SIZE / 2 ? IMAGE_TOP : IMAGE_BOTTOM;
 }
 
@@ -39,16 +41,7 @@ bool write_tga(const std::string& path, int32_t width, int32_t height, int32_t b
     return std::fclose(file) == 0 && written;
 }
 
-std::string enter_scene_asset_dir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "scenes-XXXXXX").string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (!mkdtemp(name.data())) return "";
-    const std::string root = name.data();
-    std::error_code error;
-    std::filesystem::create_directory(root + "/Data", error);
-    if (error || chdir(root.c_str()) != 0) return "";
-
+bool write_scene_assets() {
     const auto grey = [](int32_t, int32_t) { return Rgb{128, 128, 128}; };
     const auto floor = [](int32_t x, int32_t y) {
         return ((x + y) / 4) % 2 == 0 ? FLOOR_COLOUR : Rgb{20, 100, 160};
@@ -63,7 +56,20 @@ std::string enter_scene_asset_dir() {
         write_tga("Data/hud3.tga", PICTURE_SIZE, PICTURE_SIZE, 24, image_texel) &&
         write_tga("Data/code_mask.tga", 16, 16, 24, grey) &&
         write_tga("Data/code.tga", 16, 16, 32, grey);
-    return written ? root : "";
+    return written;
+}
+
+std::string enter_scene_asset_dir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "scenes-XXXXXX").string();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    if (!mkdtemp(name.data())) return "";
+    const std::string root = name.data();
+    std::error_code error;
+    std::filesystem::create_directory(root + "/Data", error);
+    if (error || chdir(root.c_str()) != 0) return "";
+
+    return write_scene_assets() ? root : "";
 }
 
 void leave_scene_asset_dir(const std::string& root) {
