@@ -12,6 +12,9 @@
 namespace {
 
 constexpr uint32_t WAV_HEADER_BYTES = 44;
+// Playing a song once stops here even when play never comes back to a row it
+// has played (pattern loops of several channels can run for ages).
+constexpr int64_t ONCE_LIMIT_SECONDS = 2 * 60 * 60;
 constexpr uint64_t WAV_DATA_LIMIT = 0xFFFFFFFFull - (WAV_HEADER_BYTES - 8);
 
 struct Outputs {
@@ -108,12 +111,11 @@ bool close_outputs(Outputs* outputs, const XmplayOptions& options, uint64_t data
 }
 
 // Frames of the block just rendered (starting at frame `written`) that belong
-// to the output; 0 ends the rendering.
+// to the output; 0 ends the rendering. Without a target: up to the song's end.
 int64_t frames_to_keep(int64_t written, int64_t target) {
-    int64_t frames = block_frames;
-    if (target >= 0 && target - written < frames) frames = target - written;
     int64_t end = song_end_frame();
-    if (target < 0 && end >= 0 && end - written < frames) frames = end - written;
+    int64_t stop = target >= 0 ? target : end >= 0 ? end : ONCE_LIMIT_SECONDS * mixing_rate;
+    int64_t frames = stop - written < block_frames ? stop - written : block_frames;
     return frames < 0 ? 0 : frames;
 }
 
@@ -154,6 +156,9 @@ int render_offline(Song* song, const XmplayOptions& options) {
     if (ok && target < 0 && song_end_frame() >= 0) {
         std::fprintf(stderr, "xmplay: end of song after %" PRId64 " frames: play returned to order %d row %d\n",
                      written, song_end_order(), song_end_row());
+    } else if (ok && target < 0 && !outputs.failed && !too_long) {
+        std::fprintf(stderr, "xmplay: no end of song in the first %" PRId64 " s; stopped there (--seconds renders more)\n",
+                     ONCE_LIMIT_SECONDS);
     }
     if (too_long) std::fprintf(stderr, "xmplay: stopped at the 4 GB size limit of a WAV file\n");
     ok = close_outputs(&outputs, options, static_cast<uint64_t>(written) * 4) && ok && !too_long;

@@ -192,6 +192,11 @@ TEST_F(Xmplay, SongIsRenderedOnceUpToTheRowPlayReturnsTo) {
     set_cell(jumped.patterns[1], 2, 1, 0, note_cell(0, 0, 0, 0x0B, 0x00));
     XmModule restarted = two_order_module();
     restarted.restart_position = 1;
+    // A B on the loop's last row overrides the loop: play goes back for good.
+    XmModule loop_overridden = module_with_cells(2, {}, 4, {instrument_with_sample(square_sample(64, 8))});
+    set_cell(loop_overridden.patterns[0], 2, 0, 0, note_cell(49, 1, 0, 0x0E, 0x60));
+    set_cell(loop_overridden.patterns[0], 2, 2, 0, note_cell(0, 0, 0, 0x0E, 0x62));
+    set_cell(loop_overridden.patterns[0], 2, 2, 1, note_cell(0, 0, 0, 0x0B, 0x00));
 
     struct Case {
         const char* name;
@@ -206,6 +211,7 @@ TEST_F(Xmplay, SongIsRenderedOnceUpToTheRowPlayReturnsTo) {
         {"pattern loop played 3 times", looped, "", 3 * 4 + 4, 6 * 882},
         {"backward jump", jumped, "", 4 + 2, 6 * 882},
         {"restart position", restarted, "", 8, 6 * 882},
+        {"position jump on a loop row", loop_overridden, "", 3, 6 * 882},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
