@@ -51,7 +51,9 @@ struct Stream {
     void* mix_allocation;        // ring_frames * 8 + MIX_SPARE_BYTES bytes
     float* mix_buffer;           // first 16-byte boundary inside mix_allocation
     SyncSnapshot* snapshot_ring;  // block_count records
-    std::thread feeder;          // joinable while a feeder thread exists
+    // Null when no feeder runs. Held by pointer: a process that exits while
+    // the feeder runs must not meet a joinable std::thread being destroyed.
+    std::thread* feeder;
 };
 
 Stream stream;
@@ -105,10 +107,10 @@ const SyncSnapshot* audible_snapshot() {
 
 // Time-critical where the platform lets us; without the privilege the feeder
 // simply runs at normal priority.
-void raise_priority(std::thread& thread) {
+void raise_priority(std::thread* thread) {
     sched_param param{};
     param.sched_priority = sched_get_priority_max(SCHED_FIFO);
-    pthread_setschedparam(thread.native_handle(), SCHED_FIFO, &param);
+    pthread_setschedparam(thread->native_handle(), SCHED_FIFO, &param);
 }
 
 void release_play_buffers() {
@@ -239,7 +241,7 @@ bool song_play(Song* song) {
     stop_requested.store(false, std::memory_order_release);
     // A song_stop right after this call must wait for the thread.
     feeder_ended.store(false, std::memory_order_release);
-    stream.feeder = std::thread(feeder_thread);
+    stream.feeder = new std::thread(feeder_thread);
     raise_priority(stream.feeder);
     return true;
 }
@@ -248,11 +250,13 @@ bool song_stop(Song* song) {
     if (song == nullptr) return false;
     stop_requested.store(true, std::memory_order_release);
     while (feeder_busy.load(std::memory_order_acquire)) std::this_thread::yield();
-    if (stream.feeder.joinable()) {
+    if (stream.feeder != nullptr) {
         while (!feeder_ended.load(std::memory_order_acquire)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(STOP_POLL_MS));
         }
-        stream.feeder.join();
+        stream.feeder->join();
+        delete stream.feeder;
+        stream.feeder = nullptr;
     }
     release_play_buffers();
     return true;
@@ -342,7 +346,7 @@ bool song_render_start(Song* song) {
 }
 
 const int16_t* song_render_next(SyncSnapshot* snapshot) {
-    if (stream.current_song == nullptr || stream.feeder.joinable()) return nullptr;
+    if (stream.current_song == nullptr || stream.feeder != nullptr) return nullptr;
     int32_t block = write_block.load(std::memory_order_relaxed);
     render_block();
     if (snapshot != nullptr) *snapshot = stream.snapshot_ring[block];
@@ -361,4 +365,4 @@ int32_t stream_audible_elapsed_ms() {
 }
 
 bool stream_feeder_busy() { return feeder_busy.load(std::memory_order_acquire); }
-bool stream_feeder_running() { return stream.feeder.joinable(); }
+bool stream_feeder_running() { return stream.feeder != nullptr; }
