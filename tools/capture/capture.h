@@ -116,6 +116,17 @@ bool render_music(Song* song, int64_t limit_ms, const std::string& wav_path, Mus
 void capture_music_install(const MusicPlan* plan);
 void capture_hear_block(int64_t block);
 
+// ---- Drawing (frame_loop.cpp)
+struct FrameLoop {
+    int64_t drawn;  // the latest demo frame drawn; 0 before the first
+    bool ended;     // draw_frame reported the end order
+};
+// Draws every demo frame after loop->drawn up to `target` through draw_frame,
+// each hearing the block of its own time, also those no video frame shows:
+// the animations advance a step per frame. Stops at the end frame. True when
+// at least one frame was drawn and the end was not reached.
+bool draw_demo_frames(FrameLoop* loop, int64_t target, int32_t frames_per_block);
+
 // ---- Files (wav_file.cpp, png_file.cpp)
 // WAV header of 16-bit stereo PCM at `rate` with `data_bytes` of samples.
 constexpr uint32_t WAV_HEADER_BYTES = 44;

@@ -164,25 +164,6 @@ bool open_scenes(OffscreenGl* gl, const FrameLayout& layout, Failure* failure) {
     return true;
 }
 
-struct FrameLoop {
-    int64_t drawn;  // the latest demo frame drawn; 0 before the first
-    bool ended;     // draw_frame reported the end order
-};
-
-// Draws every demo frame up to `target`, each hearing the block of its time;
-// true when at least one was drawn.
-bool draw_up_to(FrameLoop* loop, int64_t target, int32_t frames_per_block) {
-    bool drew = false;
-    while (loop->drawn < target && !loop->ended) {
-        loop->drawn += 1;
-        capture_hear_block(audible_block_at_ms(demo_frame_ms(loop->drawn), frames_per_block));
-        // The end frame is not shown; the planned total stops before it.
-        if (draw_frame() == 0) loop->ended = true;
-        drew = true;
-    }
-    return drew;
-}
-
 bool film(const CaptureOptions& options, const MusicPlan& plan, const FrameLayout& layout, const OffscreenGl& gl,
           VideoSink* sink, Failure* failure) {
     std::vector<uint8_t> picture(static_cast<size_t>(layout.render_width) * layout.render_height * 3);
@@ -196,7 +177,7 @@ bool film(const CaptureOptions& options, const MusicPlan& plan, const FrameLayou
             *failure = Failure{EXIT_INTERRUPTED, "interrupted"};
             return false;
         }
-        if (draw_up_to(&loop, demo_frame_at_video_frame(j, options.fps), plan.block_frames) && !loop.ended) {
+        if (draw_demo_frames(&loop, demo_frame_at_video_frame(j, options.fps), plan.block_frames)) {
             offscreen_read_rgb(&gl, picture.data());
             place_picture(picture.data(), layout, frame.data());
         }
@@ -212,9 +193,12 @@ bool film(const CaptureOptions& options, const MusicPlan& plan, const FrameLayou
     return true;
 }
 
-bool capture(const CaptureOptions& options, Outputs* outputs, VideoSink* sink, Failure* failure) {
+// The pictures are loaded before the music is rendered, so that broken data
+// fails at once.
+bool capture(const CaptureOptions& options, Outputs* outputs, VideoSink* sink, OffscreenGl* gl, Failure* failure) {
     Song* song = load_data(options, failure);
-    if (song == nullptr || !prepare_outputs(outputs, failure)) {
+    const FrameLayout layout = frame_layout(options.height);
+    if (song == nullptr || !prepare_outputs(outputs, failure) || !open_scenes(gl, layout, failure)) {
         song_free(song);
         return false;
     }
@@ -230,18 +214,11 @@ bool capture(const CaptureOptions& options, Outputs* outputs, VideoSink* sink, F
         std::fprintf(stderr, "korvanti-capture: %.3f s to capture%s\n", static_cast<double>(plan.end_ms) / 1000.0,
                      plan.end_frame >= 0 ? ", up to the demo's end" : "");
     }
-    const FrameLayout layout = frame_layout(options.height);
-    OffscreenGl gl;
-    if (!open_scenes(&gl, layout, failure)) {
-        offscreen_close(&gl);
-        return false;
-    }
     capture_music_install(&plan);
     ok = outputs->video ? sink_open_ffmpeg(sink, layout, options.fps, outputs->wav_path, outputs->work_path, &error)
                         : (sink_open_frames(sink, layout, outputs->work_path), true);
     if (!ok) *failure = Failure{EXIT_FAILED, error};
-    ok = ok && film(options, plan, layout, gl, sink, failure);
-    offscreen_close(&gl);
+    ok = ok && film(options, plan, layout, *gl, sink, failure);
     if (ok && !sink_close(sink, &error)) {
         *failure = Failure{interrupted ? EXIT_INTERRUPTED : EXIT_FAILED, interrupted ? "interrupted" : error};
         return false;
@@ -266,8 +243,11 @@ int run_capture(const CaptureOptions& options) {
     capture_watch_signals();
     Outputs outputs = plan_outputs(options);
     VideoSink sink{SinkKind::PNG_FRAMES, FrameLayout{}, -1, -1, std::string(), 0, {}};
+    OffscreenGl gl{};
     Failure failure{0, std::string()};
-    if (capture(options, &outputs, &sink, &failure)) {
+    const bool done = capture(options, &outputs, &sink, &gl, &failure);
+    offscreen_close(&gl);
+    if (done) {
         if (!options.quiet) std::fprintf(stderr, "korvanti-capture: wrote %s\n", outputs.final_path.c_str());
         return 0;
     }
