@@ -16,10 +16,10 @@ constexpr double PI = 3.14159265358979323846;
 constexpr int32_t WALL_SLOT = 0;
 constexpr int32_t OVERLAY_SLOT = 5;
 
-// Path point j plus circle point k, at depth z, before the sway.
-void emit_ring_vertex(const TunnelState& t, int32_t j, int32_t k, float z) {
-    glVertex3f(static_cast<float>(t.path[j][0] + t.circle[k][0]),
-               static_cast<float>(t.path[j][1] + t.circle[k][1]), z);
+// Sway + path point j + circle point k, at depth z.
+void emit_ring_vertex(const TunnelState& t, const double* sway, int32_t j, int32_t k, float z) {
+    glVertex3f(static_cast<float>(sway[0] + t.path[j][0] + t.circle[k][0]),
+               static_cast<float>(sway[1] + t.path[j][1] + t.circle[k][1]), z);
 }
 
 }  // namespace
@@ -33,51 +33,43 @@ void build_tunnel_tables(TunnelState* state) {
         state->path[j][0] = static_cast<float>(std::cos(j * PI / 15.0));
         state->path[j][1] = static_cast<float>(std::sin(j * PI / 15.0));
     }
-}
-
-// The tube's rings relative to the sway point and tunnel_pos never change:
-// every vertex of a frame is moved by the same (sway x, sway y, tunnel_pos).
-// So the 9,600 quads are compiled once and drawn under that translation.
-void build_tunnel_list() {
-    TunnelState& t = tunnel_state;
-    build_tunnel_tables(&t);
-    t.ring_list = glGenLists(1);
-    glNewList(t.ring_list, GL_COMPILE);
-    for (int32_t j = 0; j < TUNNEL_RINGS; ++j) {
-        const float z0 = -static_cast<float>(j);
-        const float z1 = -static_cast<float>(j) - 1.0f;
-        for (int32_t k = 0; k < TUNNEL_SEGMENTS; ++k) {
-            const int32_t k1 = (k + 1) % TUNNEL_SEGMENTS;
-            glBegin(GL_QUADS);
-            glTexCoord2f(0.0f, 0.0f);
-            emit_ring_vertex(t, j, k, z0);
-            glTexCoord2f(0.0f, 1.0f);
-            emit_ring_vertex(t, j + 1, k, z1);
-            glTexCoord2f(1.0f, 1.0f);
-            emit_ring_vertex(t, j + 1, k1, z1);
-            glTexCoord2f(1.0f, 0.0f);
-            emit_ring_vertex(t, j, k1, z0);
-            glEnd();
-        }
-    }
-    glEndList();
+    state->tables_built = true;
 }
 
 void draw_tunnel() {
     TunnelState& t = tunnel_state;
-    if (t.ring_list == 0) build_tunnel_list();
+    // The tables hold constants only: building them once gives the same tube.
+    if (!t.tables_built) build_tunnel_tables(&t);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     glColor3f(1.0f, 1.0f, 1.0f);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, texture_set.textures[WALL_SLOT].texture_name);
 
+    // The sway moves the whole tube on a circle of radius 1, keeping the
+    // ring next to the viewer nearly centred.
     const double s = t.tunnel_pos * PI / 15.0 - 3.0;
-    glTranslated(std::cos(s), std::sin(s), static_cast<double>(t.tunnel_pos));
-    glCallList(t.ring_list);
+    const double sway[2] = {std::cos(s), std::sin(s)};
+    for (int32_t j = 0; j < TUNNEL_RINGS; ++j) {
+        const float z0 = t.tunnel_pos - static_cast<float>(j);
+        const float z1 = t.tunnel_pos - static_cast<float>(j) - 1.0f;
+        for (int32_t k = 0; k < TUNNEL_SEGMENTS; ++k) {
+            const int32_t k1 = (k + 1) % TUNNEL_SEGMENTS;
+            glBegin(GL_QUADS);
+            glTexCoord2f(0.0f, 0.0f);
+            emit_ring_vertex(t, sway, j, k, z0);
+            glTexCoord2f(0.0f, 1.0f);
+            emit_ring_vertex(t, sway, j + 1, k, z1);
+            glTexCoord2f(1.0f, 1.0f);
+            emit_ring_vertex(t, sway, j + 1, k1, z1);
+            glTexCoord2f(1.0f, 0.0f);
+            emit_ring_vertex(t, sway, j, k1, z0);
+            glEnd();
+        }
+    }
 
     t.tunnel_pos += 0.5f;
-    scene_state.spin_angle += 0.1f;
+    scene_state.spin_angle += 0.1f;  // not used here; carries on to the wave floor
     glDisable(GL_TEXTURE_2D);
     draw_masked_overlay(0.55f, -0.42f, -1.0f, OVERLAY_SLOT);
 }

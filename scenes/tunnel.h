@@ -11,7 +11,7 @@ struct TunnelState {
     float tunnel_pos;                       // ring lengths travelled; +0.5 a frame, never reset
     double circle[TUNNEL_SEGMENTS][2];      // cross-section, radius 1: (cos k*pi/8, sin k*pi/8)
     float path[TUNNEL_RINGS + 1][2];        // helix centre line, one turn per 30 rings
-    uint32_t ring_list;                     // GL display list of the whole tube at sway 0, pos 0
+    bool tables_built;                      // circle and path filled
 };
 
 extern TunnelState tunnel_state;
@@ -19,7 +19,5 @@ extern TunnelState tunnel_state;
 // Fills the circle and path tables; point 600 follows the same rule, so the
 // far edge of the last ring needs nothing beyond the table.
 void build_tunnel_tables(TunnelState* state);
-// Compiles the tube into tunnel_state.ring_list (needs a current context).
-void build_tunnel_list();
 void draw_tunnel();
 void reset_tunnel();
