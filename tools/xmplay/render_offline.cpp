@@ -17,6 +17,9 @@ constexpr uint32_t WAV_HEADER_BYTES = 44;
 constexpr int64_t ONCE_LIMIT_SECONDS = 2 * 60 * 60;
 constexpr uint64_t WAV_DATA_LIMIT = 0xFFFFFFFFull - (WAV_HEADER_BYTES - 8);
 
+constexpr bool LITTLE_ENDIAN_HOST = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+constexpr size_t OUTPUT_BUFFER_BYTES = 1 << 20;
+
 struct Outputs {
     FILE* wav;
     FILE* raw;
@@ -51,6 +54,11 @@ void wav_header(uint8_t* header, int32_t rate, uint32_t data_bytes) {
 
 // Interleaved int16 as little-endian bytes, whatever the host's order.
 void write_pcm(FILE* file, const int16_t* pcm, int64_t frames, Outputs* outputs) {
+    if constexpr (LITTLE_ENDIAN_HOST) {
+        auto values = static_cast<size_t>(frames) * 2;
+        if (std::fwrite(pcm, 2, values, file) != values) outputs->failed = true;
+        return;
+    }
     uint8_t bytes[4096];
     int64_t values = frames * 2;
     for (int64_t at = 0; at < values;) {
@@ -80,7 +88,9 @@ FILE* open_output(const std::string& path, bool* ok) {
     if (file == nullptr) {
         std::fprintf(stderr, "xmplay: cannot write %s\n", path.c_str());
         *ok = false;
+        return nullptr;
     }
+    std::setvbuf(file, nullptr, _IOFBF, OUTPUT_BUFFER_BYTES);  // fewer, larger writes
     return file;
 }
 
