@@ -67,7 +67,7 @@ std::atomic<bool> feeder_ended{true};
 int32_t block_count() { return ring_frames / block_frames; }
 
 // Snapshot bytes, relaxed: the main thread may read a block while the feeder
-// rewrites it (the race the two-block reading of the queries allows for).
+// rewrites it: a query may mix bytes of the old and the new contents.
 void snapshot_store(SyncSnapshot* destination, const SyncSnapshot& source) {
     auto* to = reinterpret_cast<uint8_t*>(destination);
     const auto* from = reinterpret_cast<const uint8_t*>(&source);
