@@ -5,6 +5,7 @@ if(NOT KORVANTI_UNIT_ONLY AND TARGET scenes AND TARGET platform_sdl)
     ${PROJECT_SOURCE_DIR}/tests/scenes/scene_window.cpp
     ${PROJECT_SOURCE_DIR}/tests/scenes/scene_assets.cpp)
   target_include_directories(scene_frames PRIVATE ${PROJECT_SOURCE_DIR}/tests/scenes)
+  target_compile_definitions(scene_frames PRIVATE SCENES_BENCH_RUNDIR="${CMAKE_BINARY_DIR}/rundir")
   target_link_libraries(scene_frames PRIVATE scenes image platform_sdl player player_device_virtual
                         SDL2::SDL2 OpenGL::GL OpenGL::GLU benchmark::benchmark)
 endif()

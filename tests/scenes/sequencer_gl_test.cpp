@@ -15,11 +15,12 @@ namespace {
 
 using SequencerTest = SceneTest;
 
-TEST_F(SequencerTest, EachSceneOrderDrawsAPictureAndReturnsOne) {
+TEST_F(SequencerTest, EachSceneOrderDrawsAPictureWithoutGLErrorsAndReturnsOne) {
     auto frame = std::make_unique<Frame>();
     for (int32_t order = 0; order < 8; ++order) {
         SCOPED_TRACE(order);
         ASSERT_EQ(draw_at(order, 40), 1);
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
         read_frame(frame.get());
         EXPECT_GT(lit_fraction(*frame, 20), 0.005);
     }
