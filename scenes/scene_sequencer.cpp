@@ -64,7 +64,7 @@ void fade_in(SceneState* state, int32_t row) {
 // Mesa's software renderer allocates and frees a 64 KiB vertex buffer for
 // every draw. With glibc's default 128 KiB trim threshold the freed top of
 // the heap goes back to the system and is faulted in again dozens of times a
-// frame: that alone took the letter grid from about 1 ms to 15 ms of CPU a
+// frame: that alone took the letter grid from about 2 ms to 16 ms of CPU a
 // frame. Freed memory is kept instead (it is reused by the next draw).
 void keep_freed_heap() { mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024); }
 
