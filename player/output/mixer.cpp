@@ -130,6 +130,19 @@ uint64_t mix_ramp(float* out, int32_t len, const int16_t* data, uint64_t positio
     return position;
 }
 
+// Gains of 0 on both sides: every frame would add x * 0.0 to the buffer, a
+// zero that leaves each float as it is (the buffer is cleared to +0.0 and sums
+// never make a -0.0, and clip_to_pcm16 maps both zeros to 0 anyway). Only the
+// position moves. Clearing bit 0 before each step makes every position after
+// the first step odd when the step is odd, so from then on a step moves by
+// one less forward and one more backward.
+uint64_t advance_silently(uint64_t position, uint64_t step, int32_t len, bool forward) {
+    uint64_t later_frames = (uint64_t)(len - 1);
+    position &= ~uint64_t{1};
+    if (forward) return position + step + later_frames * (step & ~uint64_t{1});
+    return position - step - later_frames * (step + (step & 1));
+}
+
 // Any segment, frame by frame, reading nothing outside the data.
 template <bool FORWARD>
 uint64_t mix_checked(float* out, int32_t len, const int16_t* data, uint64_t available,
@@ -237,6 +250,9 @@ uint64_t mix_segment(Voice* voice, const Sample* sample, float* out, int32_t len
     uint64_t available = data ? (uint64_t)sample->length + 8 : 0;
     bool in_bounds = segment_in_bounds(position, step, len, forward, available);
     if (ramp <= 0) {
+        if (voice->left_volume == 0 && voice->right_volume == 0) {
+            return advance_silently(position, step, len, forward);
+        }
         __m128d gains = _mm_set_pd((double)volume_gain(voice->right_volume),
                                    (double)volume_gain(voice->left_volume));
         if (in_bounds) {
@@ -370,18 +386,24 @@ void mix_voices(float* frames, int32_t count) {
     }
 }
 
+// Clamped first, then rounded by cvtps2dq, which rounds to nearest, ties to
+// even, in the default rounding mode: a value clamped to -32768 or 32767 rounds
+// to itself, so this is the same as rounding first. NaN compares unordered
+// with itself and becomes 0.
 void clip_to_pcm16(int16_t* dst, const float* src, int32_t frame_count) {
     if (frame_count <= 0 || !dst || !src) return;
-    for (int64_t k = 0; k < 2 * (int64_t)frame_count; ++k) {
-        float rounded = std::nearbyint(src[k]);  // ties to even in the default rounding mode
-        int32_t value = 0;
-        if (rounded <= -32768.0f) {
-            value = -32768;
-        } else if (rounded >= 32767.0f) {
-            value = 32767;
-        } else if (rounded == rounded) {
-            value = (int32_t)rounded;
-        }
-        dst[k] = (int16_t)value;
+    const __m128 low = _mm_set1_ps(-32768.0f);
+    const __m128 high = _mm_set1_ps(32767.0f);
+    auto convert = [&](__m128 value) {
+        value = _mm_and_ps(value, _mm_cmpord_ps(value, value));
+        return _mm_cvtps_epi32(_mm_min_ps(_mm_max_ps(value, low), high));
+    };
+    int64_t total = 2 * (int64_t)frame_count;
+    int64_t k = 0;
+    for (; k + 8 <= total; k += 8) {
+        __m128i first = convert(_mm_loadu_ps(src + k));
+        __m128i second = convert(_mm_loadu_ps(src + k + 4));
+        _mm_storeu_si128((__m128i*)(dst + k), _mm_packs_epi32(first, second));
     }
+    for (; k < total; ++k) dst[k] = (int16_t)_mm_cvtsi128_si32(convert(_mm_set_ss(src[k])));
 }

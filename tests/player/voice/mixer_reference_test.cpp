@@ -18,7 +18,7 @@ const float C = 1.0f / 255;
 // How often the plain mixer met each situation, so that the comparison is
 // known to cover them.
 struct Coverage {
-    int64_t ramp_frames = 0, steady_frames = 0, ramp_cuts = 0, ramps_carried = 0;
+    int64_t ramp_frames = 0, steady_frames = 0, silent_frames = 0, ramp_cuts = 0, ramps_carried = 0;
     int64_t wraps = 0, reflections = 0, one_shot_ends = 0, stray_reads = 0;
 };
 Coverage coverage;
@@ -85,6 +85,7 @@ void reference_mix_voice(Voice& v, float* out, int32_t count) {
             ++coverage.ramp_cuts;
         }
         (ramp > 0 ? coverage.ramp_frames : coverage.steady_frames) += len;
+        if (ramp == 0 && v.left_volume == 0 && v.right_volume == 0) coverage.silent_frames += len;
         // 4, 5: gains and frames.
         double left_gain, right_gain;
         if (ramp > 0) {
@@ -319,16 +320,18 @@ TEST_F(MixerTest, MatchesTheOneFrameReferenceBitForBit) {
     EXPECT_GT(frames_compared, 500000);
     EXPECT_GT(coverage.ramp_frames, 10000);
     EXPECT_GT(coverage.steady_frames, 100000);
+    EXPECT_GT(coverage.silent_frames, 10000);
     EXPECT_GT(coverage.ramp_cuts, 100);
     EXPECT_GT(coverage.ramps_carried, 100);
     EXPECT_GT(coverage.wraps, 100);
     EXPECT_GT(coverage.reflections, 100);
     EXPECT_GT(coverage.one_shot_ends, 10);
     EXPECT_GT(coverage.stray_reads, 100);
-    std::printf("compared %lld frames: %lld ramped, %lld steady; %lld ramp cuts, %lld ramps "
+    std::printf("compared %lld frames: %lld ramped, %lld steady (%lld silent); %lld ramp cuts, %lld ramps "
                 "carried, %lld wraps, %lld reflections, %lld one-shot ends, %lld stray reads\n",
                 (long long)frames_compared, (long long)coverage.ramp_frames,
-                (long long)coverage.steady_frames, (long long)coverage.ramp_cuts,
+                (long long)coverage.steady_frames, (long long)coverage.silent_frames,
+                (long long)coverage.ramp_cuts,
                 (long long)coverage.ramps_carried, (long long)coverage.wraps,
                 (long long)coverage.reflections, (long long)coverage.one_shot_ends,
                 (long long)coverage.stray_reads);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 
 #include "mixer_fixture.h"
@@ -220,6 +221,51 @@ TEST(Clip, RoundsTiesToEvenAndClamps) {
     int16_t out[16] = {};
     clip_to_pcm16(out, in, 8);
     for (int k = 0; k < 16; ++k) EXPECT_EQ(out[k], expected[k]) << "value " << in[k];
+}
+
+// Every kind of float, in runs of every length (the converter takes eight
+// values at a time and the rest one by one), against the plain rule: round to
+// nearest with ties to even, then clamp; NaN gives 0.
+TEST(Clip, MatchesPlainRoundingOnRandomFloats) {
+    std::mt19937 rng(99);
+    auto plain = [](float value) -> int16_t {
+        if (value != value) return 0;
+        float rounded = std::nearbyint(value);
+        if (rounded <= -32768.0f) return -32768;
+        if (rounded >= 32767.0f) return 32767;
+        return (int16_t)rounded;
+    };
+    std::vector<float> in;
+    for (int k = 0; k < 20000; ++k) {
+        switch (rng() % 4) {
+            case 0: {  // any bit pattern: NaNs, infinities, subnormals, huge values
+                uint32_t bits = rng();
+                float value;
+                std::memcpy(&value, &bits, sizeof value);
+                in.push_back(value);
+                break;
+            }
+            case 1:  // halves, where the tie rule decides
+                in.push_back((float)((int32_t)(rng() % 80000) - 40000) + 0.5f);
+                break;
+            case 2:  // just around the clamp limits
+                in.push_back((rng() % 2 ? 32767.0f : -32768.0f) + (float)((int32_t)(rng() % 9) - 4) * 0.25f);
+                break;
+            default:  // the ordinary range
+                in.push_back((float)((double)(int32_t)(rng() % 80000 - 40000) + (double)(rng() % 1000) / 1000.0));
+                break;
+        }
+    }
+    size_t at = 0;
+    for (int32_t frames = 1; at + 2 * (size_t)frames <= in.size(); frames = frames % 13 + 1) {
+        std::vector<int16_t> out(2 * (size_t)frames + 1, 77);
+        clip_to_pcm16(out.data(), in.data() + at, frames);
+        for (int32_t k = 0; k < 2 * frames; ++k) {
+            ASSERT_EQ(out[(size_t)k], plain(in[at + (size_t)k])) << "value " << in[at + (size_t)k];
+        }
+        EXPECT_EQ(out.back(), 77) << "written past " << frames << " frames";
+        at += 2 * (size_t)frames;
+    }
 }
 
 // Voices the replay never produces: huge steps in both directions, positions
