@@ -340,6 +340,8 @@ TEST_F(CaptureProgram, FailuresSayWhyAndLeaveNothingBehind) {
          EXIT_FAILED, "cannot write"},
         {"ffmpeg fails", {"--data", data, "--seconds", "1", "out.mp4"}, system_path, EXIT_FAILED,
          "ffmpeg failed (exit status 3)"},
+        {"output is a directory", {"--data", data, "--seconds", "1", full.string()}, "", EXIT_FAILED,
+         "is a directory"},
         {"frames into a full directory", {"--data", data, "--seconds", "1", "--frames", full.string()}, "",
          EXIT_FAILED, "not an empty directory"},
         {"bad option", {"--fps", "0"}, "", EXIT_USAGE, "--fps"},

@@ -84,8 +84,14 @@ bool directory_is_empty(const std::string& path) {
 }
 
 bool prepare_outputs(Outputs* outputs, Failure* failure) {
-    if (outputs->video) return true;
     struct stat info;
+    if (outputs->video) {
+        if (stat(outputs->final_path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+            *failure = Failure{EXIT_FAILED, "cannot write " + outputs->final_path + ": it is a directory"};
+            return false;
+        }
+        return true;
+    }
     if (stat(outputs->final_path.c_str(), &info) == 0 && !directory_is_empty(outputs->final_path)) {
         *failure = Failure{EXIT_FAILED, outputs->final_path + " exists and is not an empty directory"};
         return false;
@@ -113,7 +119,6 @@ void remove_work(const Outputs& outputs, int64_t frames_written) {
 
 bool finish_outputs(const Outputs& outputs, Failure* failure) {
     if (outputs.video) std::remove(outputs.wav_path.c_str());
-    if (outputs.video) std::remove(outputs.final_path.c_str());
     if (std::rename(outputs.work_path.c_str(), outputs.final_path.c_str()) != 0) {
         *failure = Failure{EXIT_FAILED, "cannot write " + outputs.final_path + ": " + std::strerror(errno)};
         return false;
@@ -219,7 +224,8 @@ bool capture(const CaptureOptions& options, Outputs* outputs, VideoSink* sink, O
                         : (sink_open_frames(sink, layout, outputs->work_path), true);
     if (!ok) *failure = Failure{EXIT_FAILED, error};
     ok = ok && film(options, plan, layout, *gl, sink, failure);
-    if (ok && !sink_close(sink, &error)) {
+    // ffmpeg gets Ctrl-C too and may still close its file as if all were well.
+    if (ok && (!sink_close(sink, &error) || interrupted)) {
         *failure = Failure{interrupted ? EXIT_INTERRUPTED : EXIT_FAILED, interrupted ? "interrupted" : error};
         return false;
     }

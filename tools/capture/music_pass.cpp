@@ -62,6 +62,7 @@ bool render_music(Song* song, int64_t limit_ms, const std::string& wav_path, Mus
         player_close();
         return fail(error, "the player cannot start musik.xm (its tempo gives no frames per tick)");
     }
+    errno = 0;
     std::FILE* file = std::fopen(wav_path.c_str(), "wb+");
     if (file == nullptr) {
         std::string reason = std::strerror(errno);
@@ -82,7 +83,10 @@ bool render_music(Song* song, int64_t limit_ms, const std::string& wav_path, Mus
     plan->audio_frames = audio_frames_before_ms(plan->end_ms);
     written = written && finish_wav(file, plan->audio_frames);
     if (std::fclose(file) != 0) written = false;
-    if (!written) return fail(error, "cannot write " + wav_path + ": " + std::strerror(errno));
+    if (!written) {
+        std::string reason = errno != 0 ? std::string(": ") + std::strerror(errno) : std::string();
+        return fail(error, "cannot write " + wav_path + reason);
+    }
     if (search.end_frame < 0 && limit_ms <= 0) {
         return fail(error, "the music does not reach order position 8 within an hour; give --seconds");
     }
