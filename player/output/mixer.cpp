@@ -127,53 +127,107 @@ int32_t sample_pair(const int16_t* data, uint64_t position) {
     return pair;
 }
 
-// mix_steady four frames per round on 256-bit units, for processors that have
-// them. The same roundings in the same order: the interpolation is the exact
-// integer of interpolate_scaled formed in doubles (s[i] * 2^31 and the 31-bit
-// fraction times the 17-bit difference are both exact, and so is their sum
-// below 2^49); products and sums are separate instructions, never fused.
-__attribute__((target("avx2"))) uint64_t mix_steady_wide(float* out, int32_t len,
-                                                         const int16_t* data, uint64_t position,
-                                                         uint64_t step, bool forward,
-                                                         __m128d gains) {
+// The wide loops: four frames per round on 256-bit units, for processors that
+// have them. The same roundings in the same order as the SSE2 loops: the
+// interpolation is the exact integer of interpolate_scaled formed in doubles
+// (s[i] * 2^31 and the 31-bit fraction times the 17-bit difference are both
+// exact, and so is their sum below 2^49); products and sums are separate
+// instructions, never fused.
+
+// Where the next four frames read: the positions (with bit 0 cleared) and the
+// low 32 bits of each in the lanes of `fractions`.
+struct WideReader {
+    const int16_t* data;
+    uint64_t read;           // position of the next frame, bit 0 clear
+    uint64_t delta;          // read_position_delta
+    __m128i fractions;       // low words of read + k * delta, k = 0..3
+    __m128i fraction_step;   // low word of 4 * delta in every lane
+};
+
+__attribute__((target("avx2"))) WideReader wide_reader(const int16_t* data, uint64_t position, uint64_t step,
+                                     bool forward) {
     uint64_t delta = read_position_delta(step, forward);
     uint64_t read = position & ~uint64_t{1};
-    __m128d scaled = _mm_mul_pd(gains, _mm_set1_pd(FRACTION_SCALE));
-    __m256d g = _mm256_set_m128d(scaled, scaled);
-    const __m256d whole_scale = _mm256_set1_pd(2147483648.0);
     __m128i fractions = _mm_setr_epi32((int32_t)(uint32_t)read, (int32_t)(uint32_t)(read + delta),
                                        (int32_t)(uint32_t)(read + 2 * delta),
                                        (int32_t)(uint32_t)(read + 3 * delta));
-    const __m128i fraction_step = _mm_set1_epi32((int32_t)(uint32_t)(4 * delta));
+    return WideReader{data, read, delta, fractions, _mm_set1_epi32((int32_t)(uint32_t)(4 * delta))};
+}
+
+// x of the next four frames, times 2^31; moves the reader on.
+__attribute__((target("avx2"))) inline __m256d interpolate_four(WideReader* reader) {
+    uint64_t read1 = reader->read + reader->delta;
+    uint64_t read2 = read1 + reader->delta;
+    uint64_t read3 = read2 + reader->delta;
+    __m128i pairs = _mm_setr_epi32(sample_pair(reader->data, reader->read), sample_pair(reader->data, read1),
+                                   sample_pair(reader->data, read2), sample_pair(reader->data, read3));
+    reader->read = read3 + reader->delta;
+    __m128i first = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
+    __m128i difference = _mm_sub_epi32(_mm_srai_epi32(pairs, 16), first);
+    __m256d f = _mm256_cvtepi32_pd(_mm_srli_epi32(reader->fractions, 1));
+    reader->fractions = _mm_add_epi32(reader->fractions, reader->fraction_step);
+    return _mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(first), _mm256_set1_pd(2147483648.0)),
+                         _mm256_mul_pd(f, _mm256_cvtepi32_pd(difference)));
+}
+
+// Two frames at `at` += x * gains, with x = (x0 x0 x1 x1) and gains (left right left right).
+__attribute__((target("avx2"))) inline void add_two_frames(float* at, __m256d x, __m256d gains) {
+    __m256d sum = _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(at)), _mm256_mul_pd(x, gains));
+    _mm_storeu_ps(at, _mm256_cvtpd_ps(sum));
+}
+
+// One frame by the SSE2 rule, for the frames after the last round of four.
+__attribute__((target("avx2"))) inline void add_one_frame(float* at, const WideReader& reader, __m128d gains) {
+    __m128d x = _mm_set1_pd(interpolate_scaled(reader.data, reader.read));
+    store_frame(at, _mm_add_pd(load_frame(at), _mm_mul_pd(x, gains)));
+}
+
+// Gains fixed for the whole segment.
+__attribute__((target("avx2"))) uint64_t mix_steady_wide(float* out, int32_t len, const int16_t* data,
+                                       uint64_t position, uint64_t step, bool forward,
+                                       __m128d gains) {
+    WideReader reader = wide_reader(data, position, step, forward);
+    __m128d scaled = _mm_mul_pd(gains, _mm_set1_pd(FRACTION_SCALE));
+    __m256d g = _mm256_set_m128d(scaled, scaled);
     int32_t k = 0;
     for (; k + 4 <= len; k += 4) {
-        uint64_t read1 = read + delta;
-        uint64_t read2 = read1 + delta;
-        uint64_t read3 = read2 + delta;
-        __m128i pairs = _mm_setr_epi32(sample_pair(data, read), sample_pair(data, read1),
-                                       sample_pair(data, read2), sample_pair(data, read3));
-        read = read3 + delta;
-        __m128i first = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
-        __m128i difference = _mm_sub_epi32(_mm_srai_epi32(pairs, 16), first);
-        __m256d f = _mm256_cvtepi32_pd(_mm_srli_epi32(fractions, 1));
-        fractions = _mm_add_epi32(fractions, fraction_step);
-        __m256d x = _mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(first), whole_scale),
-                                  _mm256_mul_pd(f, _mm256_cvtepi32_pd(difference)));
-        __m256d x01 = _mm256_permute4x64_pd(x, 0x50);  // x0 x0 x1 x1
-        __m256d x23 = _mm256_permute4x64_pd(x, 0xFA);  // x2 x2 x3 x3
-        float* at = out + 2 * k;
-        __m256d frames01 = _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(at)), _mm256_mul_pd(x01, g));
-        __m256d frames23 =
-            _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(at + 4)), _mm256_mul_pd(x23, g));
-        _mm_storeu_ps(at, _mm256_cvtpd_ps(frames01));
-        _mm_storeu_ps(at + 4, _mm256_cvtpd_ps(frames23));
+        __m256d x = interpolate_four(&reader);
+        add_two_frames(out + 2 * k, _mm256_permute4x64_pd(x, 0x50), g);      // x0 x0 x1 x1
+        add_two_frames(out + 2 * k + 4, _mm256_permute4x64_pd(x, 0xFA), g);  // x2 x2 x3 x3
     }
     for (; k < len; ++k) {
-        __m128d x = _mm_set1_pd(interpolate_scaled(data, read));
-        store_frame(out + 2 * k, _mm_add_pd(load_frame(out + 2 * k), _mm_mul_pd(x, scaled)));
-        read += delta;
+        add_one_frame(out + 2 * k, reader, scaled);
+        reader.read += reader.delta;
     }
-    return read + (step & 1);
+    return reader.read + (step & 1);
+}
+
+// A ramp. The gains still grow one frame at a time in double, as in mix_ramp;
+// only the frames are done four at a time.
+__attribute__((target("avx2"))) uint64_t mix_ramp_wide(float* out, int32_t len, const int16_t* data,
+                                     uint64_t position, uint64_t step, bool forward,
+                                     __m128d* gains, __m128d steps) {
+    WideReader reader = wide_reader(data, position, step, forward);
+    const __m128d scale = _mm_set1_pd(FRACTION_SCALE);
+    __m128d g = _mm_mul_pd(*gains, scale);
+    steps = _mm_mul_pd(steps, scale);
+    int32_t k = 0;
+    for (; k + 4 <= len; k += 4) {
+        __m256d x = interpolate_four(&reader);
+        __m128d g1 = _mm_add_pd(g, steps);
+        __m128d g2 = _mm_add_pd(g1, steps);
+        __m128d g3 = _mm_add_pd(g2, steps);
+        add_two_frames(out + 2 * k, _mm256_permute4x64_pd(x, 0x50), _mm256_set_m128d(g1, g));
+        add_two_frames(out + 2 * k + 4, _mm256_permute4x64_pd(x, 0xFA), _mm256_set_m128d(g3, g2));
+        g = _mm_add_pd(g3, steps);
+    }
+    for (; k < len; ++k) {
+        add_one_frame(out + 2 * k, reader, g);
+        g = _mm_add_pd(g, steps);
+        reader.read += reader.delta;
+    }
+    *gains = _mm_mul_pd(g, _mm_set1_pd(2147483648.0));
+    return reader.read + (step & 1);
 }
 
 bool wide_units_present() { return __builtin_cpu_supports("avx2"); }
@@ -339,7 +393,9 @@ uint64_t mix_segment(Voice* voice, const Sample* sample, float* out, int32_t len
     __m128d gains = _mm_set_pd((double)level_gain(voice->right_level),
                                (double)level_gain(voice->left_level));
     __m128d steps = _mm_set_pd((double)voice->right_ramp_step, (double)voice->left_ramp_step);
-    if (in_bounds) {
+    if (in_bounds && use_wide_units && len >= 8) {
+        position = mix_ramp_wide(out, len, data, position, step, forward, &gains, steps);
+    } else if (in_bounds) {
         position = forward ? mix_ramp<true>(out, len, data, position, step, &gains, steps)
                            : mix_ramp<false>(out, len, data, position, step, &gains, steps);
     } else {
