@@ -22,11 +22,17 @@ void upload_slot(Texture* texture) {
     texture->texture_name = name;
     glBindTexture(GL_TEXTURE_2D, name);
     // A 32-bit image is passed as RGBA so its rows are not misread. A record
-    // without pixels gets storage of its recorded size and undefined contents.
+    // without pixels gets storage of its recorded size and undefined contents,
+    // unless that size is one the reader refuses: a broken 18-byte header
+    // must not make GL allocate a gigabyte of texture, so it gets 0 x 0.
     const GLenum format = (texture->pixels && texture->format == TGA_FORMAT_RGBA) ? GL_RGBA : GL_RGB;
-    glTexImage2D(GL_TEXTURE_2D, 0, 3, static_cast<GLsizei>(texture->width),
-                 static_cast<GLsizei>(texture->height), 0, format, GL_UNSIGNED_BYTE,
-                 texture->pixels);
+    GLsizei width = static_cast<GLsizei>(texture->width);
+    GLsizei height = static_cast<GLsizei>(texture->height);
+    if (!texture->pixels && (texture->width > TGA_MAX_SIDE || texture->height > TGA_MAX_SIDE)) {
+        width = 0;
+        height = 0;
+    }
+    glTexImage2D(GL_TEXTURE_2D, 0, 3, width, height, 0, format, GL_UNSIGNED_BYTE, texture->pixels);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     std::free(texture->pixels);
