@@ -104,6 +104,10 @@ bool create_window_and_context(const char* title, int width, int height,
         return creation_failed("Can't Activate The GL Rendering Context.");
     }
     if (!pixel_format_suitable()) return creation_failed("Can't Find A Suitable PixelFormat.");
+    // The loop paces frames to 28 ms itself; a swap that waited for the
+    // display's refresh would stretch them to two refreshes (33 ms at 60 Hz)
+    // and slow every per-frame animation. A driver that refuses keeps its way.
+    SDL_GL_SetSwapInterval(0);
     return true;
 }
 

@@ -1,4 +1,4 @@
-// The demo's music, "korvanti" in A minor at 125 BPM: eight sections of 128
+// The demo's music, "korvanti" in A minor at 129 BPM: eight sections of 128
 // rows that follow the scenes (intro, build, theme, theme again, break, rise,
 // finale, ending) and a short silent pattern at order position 8, where the
 // demo stops.

@@ -220,7 +220,7 @@ void hud_console(Hud& hud) {
     }
     hud_fill(hud, SIDE - 96, top + 5, 86, 13, Colour{8, 40, 52}, MASK_GLASS);
     frame_rect(hud.picture, SIDE - 96, top + 5, 86, 13, HUD_EDGE);
-    draw_text(hud.picture, SIDE - 90, top + 8, "125 bpm", 1, HUD_BRIGHT);
+    draw_text(hud.picture, SIDE - 90, top + 8, "129 bpm", 1, HUD_BRIGHT);
     for (int32_t i = 0; i < 5; ++i) hud_fill(hud, 124 + i * 4, top + 10, 2, 2, HUD_ACCENT, MASK_SOLID);
 }
 
@@ -293,7 +293,7 @@ Image code_plate(int32_t side) {
     draw_text(image, (side - text_width("korvanti", 2)) / 2, 40, "korvanti", 2, HUD_BRIGHT);
     draw_line(image, 24, 58, side - 25, 58, HUD_ACCENT);
     draw_text(image, (side - text_width("code", 1)) / 2, 66, "code", 1, HUD_EDGE);
-    draw_text(image, (side - text_width("125 bpm", 1)) / 2, 80, "125 bpm", 1, HUD_EDGE);
+    draw_text(image, (side - text_width("129 bpm", 1)) / 2, 80, "129 bpm", 1, HUD_EDGE);
     return image;
 }
 

@@ -3,7 +3,7 @@
 // instruments are loops of 64- or 128-frame cycles tuned so that a note
 // sounds at its concert pitch (C-4 = 261.6 Hz).
 //
-// Envelope x positions are ticks: 50 a second at 125 BPM.
+// Envelope x positions are ticks: 51.6 a second at 129 BPM.
 #include "tools/make_assets/instruments.h"
 
 #include <algorithm>
