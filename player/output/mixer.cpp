@@ -247,7 +247,12 @@ __attribute__((target("avx2"))) uint64_t mix_ramp_wide(float* out, int32_t len, 
     return reader.read + (step & 1);
 }
 
-bool wide_units_present() { return __builtin_cpu_supports("avx2"); }
+// Asked while static data is set up, perhaps before the runtime has looked
+// at the processor: look first.
+bool wide_units_present() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
 
 bool use_wide_units = wide_units_present();
 
