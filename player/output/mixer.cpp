@@ -155,14 +155,14 @@ uint64_t mix_steady(float* out, int32_t len, const int16_t* data, uint64_t posit
 // low 32 bits of each in the lanes of `fractions`.
 struct WideReader {
     const int16_t* data;
-    uint64_t read;           // position of the next frame, bit 0 clear
-    uint64_t delta;          // read_position_delta
-    __m128i fractions;       // low words of read + k * delta, k = 0..3
-    __m128i fraction_step;   // low word of 4 * delta in every lane
+    uint64_t read;          // position of the next frame, bit 0 clear
+    uint64_t delta;         // read_position_delta
+    __m128i fractions;      // low words of read + k * delta, k = 0..3
+    __m128i fraction_step;  // low word of 4 * delta in every lane
 };
 
-__attribute__((target("avx2"))) WideReader wide_reader(const int16_t* data, uint64_t position, uint64_t step,
-                                     bool forward) {
+__attribute__((target("avx2")))
+WideReader wide_reader(const int16_t* data, uint64_t position, uint64_t step, bool forward) {
     uint64_t delta = read_position_delta(step, forward);
     uint64_t read = position & ~uint64_t{1};
     __m128i fractions = _mm_setr_epi32((int32_t)(uint32_t)read, (int32_t)(uint32_t)(read + delta),
@@ -172,12 +172,14 @@ __attribute__((target("avx2"))) WideReader wide_reader(const int16_t* data, uint
 }
 
 // x of the next four frames, times 2^31; moves the reader on.
-__attribute__((target("avx2"))) inline __m256d interpolate_four(WideReader* reader) {
+__attribute__((target("avx2")))
+inline __m256d interpolate_four(WideReader* reader) {
     uint64_t read1 = reader->read + reader->delta;
     uint64_t read2 = read1 + reader->delta;
     uint64_t read3 = read2 + reader->delta;
-    __m128i pairs = _mm_setr_epi32(sample_pair(reader->data, reader->read), sample_pair(reader->data, read1),
-                                   sample_pair(reader->data, read2), sample_pair(reader->data, read3));
+    const int16_t* data = reader->data;
+    __m128i pairs = _mm_setr_epi32(sample_pair(data, reader->read), sample_pair(data, read1),
+                                   sample_pair(data, read2), sample_pair(data, read3));
     reader->read = read3 + reader->delta;
     __m128i first = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
     __m128i difference = _mm_sub_epi32(_mm_srai_epi32(pairs, 16), first);
@@ -188,21 +190,23 @@ __attribute__((target("avx2"))) inline __m256d interpolate_four(WideReader* read
 }
 
 // Two frames at `at` += x * gains, with x = (x0 x0 x1 x1) and gains (left right left right).
-__attribute__((target("avx2"))) inline void add_two_frames(float* at, __m256d x, __m256d gains) {
+__attribute__((target("avx2")))
+inline void add_two_frames(float* at, __m256d x, __m256d gains) {
     __m256d sum = _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(at)), _mm256_mul_pd(x, gains));
     _mm_storeu_ps(at, _mm256_cvtpd_ps(sum));
 }
 
 // One frame by the SSE2 rule, for the frames after the last round of four.
-__attribute__((target("avx2"))) inline void add_one_frame(float* at, const WideReader& reader, __m128d gains) {
+__attribute__((target("avx2")))
+inline void add_one_frame(float* at, const WideReader& reader, __m128d gains) {
     __m128d x = _mm_set1_pd(interpolate_scaled(reader.data, reader.read));
     store_frame(at, _mm_add_pd(load_frame(at), _mm_mul_pd(x, gains)));
 }
 
 // Gains fixed for the whole segment.
-__attribute__((target("avx2"))) uint64_t mix_steady_wide(float* out, int32_t len, const int16_t* data,
-                                       uint64_t position, uint64_t step, bool forward,
-                                       __m128d gains) {
+__attribute__((target("avx2")))
+uint64_t mix_steady_wide(float* out, int32_t len, const int16_t* data, uint64_t position,
+                         uint64_t step, bool forward, __m128d gains) {
     WideReader reader = wide_reader(data, position, step, forward);
     __m128d scaled = _mm_mul_pd(gains, _mm_set1_pd(FRACTION_SCALE));
     __m256d g = _mm256_set_m128d(scaled, scaled);
@@ -221,9 +225,9 @@ __attribute__((target("avx2"))) uint64_t mix_steady_wide(float* out, int32_t len
 
 // A ramp. The gains still grow one frame at a time in double, as in mix_ramp;
 // only the frames are done four at a time.
-__attribute__((target("avx2"))) uint64_t mix_ramp_wide(float* out, int32_t len, const int16_t* data,
-                                     uint64_t position, uint64_t step, bool forward,
-                                     __m128d* gains, __m128d steps) {
+__attribute__((target("avx2")))
+uint64_t mix_ramp_wide(float* out, int32_t len, const int16_t* data, uint64_t position,
+                       uint64_t step, bool forward, __m128d* gains, __m128d steps) {
     WideReader reader = wide_reader(data, position, step, forward);
     const __m128d scale = _mm_set1_pd(FRACTION_SCALE);
     __m128d g = _mm_mul_pd(*gains, scale);
