@@ -1,12 +1,13 @@
 // The demo with each of its ten data files damaged in turn: every image cut
 // to half its length, given another image type, or emptied, and the module
-// emptied, replaced by an image, given a wrong identification or cut short.
+// emptied, replaced by an image, given a wrong identification or cut short;
+// and a directory in the place of an image and of the module.
 // Each run must report the damage the way the reader or the music glue
 // reports it, once, go on drawing frames, and close cleanly on SIGTERM.
 //
-// The runs are short (until the caption shows a frame rate) and several run
-// at once, each in its own directory, told apart on the display by the
-// process id SDL puts on its window.
+// The runs are short (a few seconds, until the caption shows a frame rate)
+// and several run at once, each in its own directory, told apart on the
+// display by the process id SDL puts on its window.
 #include <gtest/gtest.h>
 
 #include <X11/Xatom.h>
@@ -42,6 +43,7 @@ const char* const IMAGE_FILES[] = {"gul.tga",  "mask_alpha.tga", "mask_main.tga"
                                    "mask2.tga", "vand.tga",       "hud3_mask.tga",
                                    "hud3.tga", "code_mask.tga",  "code.tga"};
 constexpr int PARALLEL_RUNS = 4;
+constexpr double MIN_RUN = 3.0;               // seconds each run goes on at least
 constexpr double FRAME_RATE_DEADLINE = 40.0;  // seconds to the first frame-rate caption
 constexpr double EXIT_DEADLINE = 30.0;        // seconds from SIGTERM to the exit
 
@@ -93,6 +95,7 @@ struct Variant {
     std::string expected_err;   // the boxes, as "caption: text\n" lines
     std::string expected_out;   // the glue's line, if any
     bool may_end;               // the song plays and may reach its end before SIGTERM
+    bool directory;             // the file's name is taken by a directory instead
     fs::path dir;
     pid_t pid;
     Clock::time_point start;
@@ -205,7 +208,12 @@ protected:
         fs::create_directories(variant.dir);
         fs::copy(fs::path(KORVANTI_RUNDIR) / "musik.xm", variant.dir / "musik.xm");
         fs::copy(fs::path(KORVANTI_RUNDIR) / "Data", variant.dir / "Data", fs::copy_options::recursive);
-        write_bytes(variant.dir / variant.file, variant.contents);
+        if (variant.directory) {
+            fs::remove(variant.dir / variant.file);
+            fs::create_directory(variant.dir / variant.file);
+        } else {
+            write_bytes(variant.dir / variant.file, variant.contents);
+        }
         variant.start = Clock::now();
         pid_t child = fork();
         if (child == 0) {
@@ -224,7 +232,8 @@ protected:
         variant.pid = child;
     }
 
-    // Polls one running demo: SIGTERM once its caption shows a frame rate,
+    // Polls one running demo: SIGTERM once its caption shows a frame rate
+    // and it has run MIN_RUN seconds,
     // SIGKILL (a failure) when it never does or does not exit after SIGTERM.
     void poll(Variant& variant) {
         int status = 0;
@@ -236,7 +245,7 @@ protected:
         double seconds = std::chrono::duration<double>(Clock::now() - variant.start).count();
         if (!variant.terminated) {
             std::string caption = caption_of(display_, DefaultRootWindow(display_), variant.pid);
-            if (shows_frame_rate(caption) || seconds > FRAME_RATE_DEADLINE) {
+            if ((shows_frame_rate(caption) && seconds >= MIN_RUN) || seconds > FRAME_RATE_DEADLINE) {
                 variant.caption = caption;
                 variant.terminated = true;
                 variant.term_sent = Clock::now();
@@ -275,6 +284,8 @@ protected:
             SCOPED_TRACE(variant.label);
             std::string err = read_text(variant.dir / "err.txt");
             std::string out = read_text(variant.dir / "out.txt");
+            std::printf("[ info ] %s: %s%s\n", variant.label.c_str(),
+                        variant.terminated ? "closed at caption " : "ended by itself", variant.caption.c_str());
             ASSERT_TRUE(WIFEXITED(variant.status)) << "killed by signal " << WTERMSIG(variant.status) << "\n" << err;
             EXPECT_EQ(WEXITSTATUS(variant.status), 0);
             if (!variant.may_end || variant.terminated) {
@@ -324,6 +335,9 @@ TEST_F(DamagedData, EachImageCutEmptiedOrOfAnotherTypeIsReportedAndTheDemoGoesOn
             add(std::string(file) + " " + damage.name, std::string("Data/") + file, damaged, messages, "");
         }
     }
+    // A directory where an image should be opens, but reads nothing.
+    add("gul.tga a directory", "Data/gul.tga", {}, "ERROR: Could not read file header\n", "");
+    variants_.back().directory = true;
     run_all();
     check_all();
 }
@@ -346,6 +360,8 @@ TEST_F(DamagedData, DamagedModuleIsReportedOrPlayedAndTheDemoGoesOn) {
     add("musik.xm empty", "musik.xm", {}, "", refused);
     add("musik.xm wrong identification", "musik.xm", wrong_id, "", refused);
     add("musik.xm holding an image", "musik.xm", image, "", refused);
+    add("musik.xm a directory", "musik.xm", {}, "", refused);
+    variants_.back().directory = true;
     // A module cut short is not detected: it loads with what is there, and
     // whatever it holds must play without harm; if that reaches order 8 the
     // demo ends by itself, normally.
