@@ -133,6 +133,7 @@ void offscreen_close(OffscreenGl* gl) {
         eglMakeCurrent(gl->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         if (gl->context != nullptr) eglDestroyContext(gl->display, gl->context);
         eglTerminate(gl->display);
+        eglReleaseThread();
     }
     *gl = OffscreenGl{};
 }
