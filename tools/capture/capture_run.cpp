@@ -111,7 +111,8 @@ void remove_work(const Outputs& outputs, int64_t frames_written) {
         return;
     }
     if (!outputs.work_created) return;
-    for (int64_t i = 0; i < frames_written; ++i) {
+    // The frame after the last one written may have been begun.
+    for (int64_t i = 0; i <= frames_written; ++i) {
         std::remove((outputs.work_path + "/" + frame_file_name(i)).c_str());
     }
     rmdir(outputs.work_path.c_str());
@@ -149,7 +150,9 @@ Song* load_data(const CaptureOptions& options, Failure* failure) {
     }
     set_file_callbacks(memory_file_open, memory_file_close, memory_file_read, memory_file_seek, memory_file_tell);
     Song* song = song_load("musik.xm", nullptr);
-    if (song == nullptr) *failure = Failure{EXIT_FAILED, "cannot load musik.xm" + where + ": not a module the player accepts"};
+    if (song == nullptr) {
+        *failure = Failure{EXIT_FAILED, "cannot load musik.xm" + where + ": not a module the player accepts"};
+    }
     return song;
 }
 
