@@ -51,7 +51,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!song) return 0;
     if (song_render_start(song)) {
         // About six seconds of music: enough for rows, loops and envelopes.
-        for (int block = 0; block < 300; ++block) {
+        // KORVANTI_FUZZ_BLOCKS asks for more when replaying a corpus, to find
+        // what only long play reaches (counters, envelope positions).
+        static const long blocks = [] {
+            const char* setting = std::getenv("KORVANTI_FUZZ_BLOCKS");
+            long value = setting ? std::strtol(setting, nullptr, 10) : 0;
+            return value > 0 ? value : 300L;
+        }();
+        for (long block = 0; block < blocks; ++block) {
             SyncSnapshot snapshot;
             if (!song_render_next(&snapshot)) break;
         }
