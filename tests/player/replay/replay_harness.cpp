@@ -35,28 +35,11 @@ SongPtr load_for_replay(const XmModule& module) {
     return song;
 }
 
+// The offline start is song_play's reset (position, tempo, channels bound to
+// fresh voices) without rendering ahead; the test then ticks by hand.
 void start_replay(Song* song) {
-    mixing_rate = 44100;
-    for (int32_t i = 0; i < VOICE_COUNT; ++i) {
-        voice_table[i] = Voice{};
-        voice_table[i].index = i;
-        voice_table[i].step_int = 1;
-    }
-    song->global_volume = song->initial_global_volume;
-    song->next_order = -1;
-    song->next_row = -1;
-    song->speed = song->default_tempo;
-    song->row = 0;
-    song->order = 0;
-    song->tick_frames_left = 0;
-    song->tick = 0;
-    song->pattern_delay_ticks = 0;
-    song->elapsed_ms = 0;
-    set_tempo(song, song->default_bpm);
-    for (int32_t i = 0; i < song->channel_count && i < CHANNEL_COUNT; ++i) {
-        channels[i] = Channel{};
-        channels[i].voice = &voice_table[i];
-    }
+    ASSERT_TRUE(player_init_offline(44100));
+    ASSERT_TRUE(song_render_start(song));
 }
 
 void run_ticks(Song* song, int32_t count) {
