@@ -7,12 +7,14 @@
 
 #include "player/module/file_access.h"
 #include "player/module/song.h"
+#include "support/scratch_dir.h"
 #include "support/song_from_bytes.h"
 
 namespace {
 
-std::string write_temp_file(const std::string& name, const std::vector<uint8_t>& bytes) {
-    const std::string path = testing::TempDir() + "korvanti_" + name;
+std::string write_temp_file(const std::string& folder, const std::string& name,
+                            const std::vector<uint8_t>& bytes) {
+    const std::string path = folder + "/" + name;
     FILE* file = std::fopen(path.c_str(), "wb");
     EXPECT_NE(file, nullptr);
     if (file) {
@@ -30,10 +32,15 @@ std::vector<uint8_t> counting_bytes(size_t count) {
 
 struct MemoryFileTest : testing::Test {
     MemoryFile* open_ten_bytes() {
-        path = write_temp_file("ten_bytes", counting_bytes(10));
+        path = write_temp_file(folder, "ten_bytes", counting_bytes(10));
         return static_cast<MemoryFile*>(memory_file_open(path.c_str()));
     }
-    void TearDown() override { std::remove(path.c_str()); }
+    void SetUp() override {
+        folder = make_scratch_dir("memory_file");
+        ASSERT_FALSE(folder.empty());
+    }
+    void TearDown() override { remove_scratch_dir(folder); }
+    std::string folder;
     std::string path;
 };
 
@@ -122,7 +129,7 @@ TEST_F(MemoryFileTest, MissingFileIsAnEmptyFile) {
 
 // The demo's own path: MemoryFile callbacks, song_load on a file on disk.
 TEST_F(MemoryFileTest, SongLoadsThroughMemoryFile) {
-    path = write_temp_file("song.xm", xm_write(one_channel_module({note_cell(49, 1)})));
+    path = write_temp_file(folder, "song.xm", xm_write(one_channel_module({note_cell(49, 1)})));
     set_file_callbacks(memory_file_open, memory_file_close, memory_file_read, memory_file_seek,
                        memory_file_tell);
     SongPtr song(song_load(path.c_str(), nullptr));
@@ -130,7 +137,7 @@ TEST_F(MemoryFileTest, SongLoadsThroughMemoryFile) {
     EXPECT_EQ(song->patterns[0].cells[0].note, 49);
     EXPECT_EQ(song->instruments[0].samples[0]->length, 512u);
     // A missing file reads as empty and fails the identification.
-    EXPECT_EQ(song_load("korvanti_no_such_file.xm", nullptr), nullptr);
+    EXPECT_EQ(song_load((folder + "/no_such_file.xm").c_str(), nullptr), nullptr);
 }
 
 // Callbacks that count their calls, to see what the wrappers pass on.

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "support/scratch_dir.h"
 #include "support/song_from_bytes.h"
 
 namespace {
@@ -83,7 +84,9 @@ TEST(XmWriter, SizeFieldsDescribeWhatFollows) {
 }
 
 TEST(XmWriter, WritesFiles) {
-    const std::string path = testing::TempDir() + "korvanti_writer_test.xm";
+    const std::string folder = make_scratch_dir("xm_writer");
+    ASSERT_FALSE(folder.empty());
+    const std::string path = folder + "/written.xm";
     const XmModule module = one_channel_module({note_cell(1, 1)});
     ASSERT_TRUE(xm_write_file(module, path));
     FILE* file = std::fopen(path.c_str(), "rb");
@@ -91,9 +94,9 @@ TEST(XmWriter, WritesFiles) {
     std::vector<uint8_t> read(100000);
     read.resize(std::fread(read.data(), 1, read.size(), file));
     std::fclose(file);
-    std::remove(path.c_str());
     EXPECT_EQ(read, xm_write(module));
-    EXPECT_FALSE(xm_write_file(module, testing::TempDir() + "no_such_dir/x.xm"));
+    EXPECT_FALSE(xm_write_file(module, folder + "/no_such_dir/x.xm"));
+    remove_scratch_dir(folder);
 }
 
 }  // namespace

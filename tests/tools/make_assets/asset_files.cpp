@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
+#include "support/scratch_dir.h"
 
 const std::vector<AssetFile>& generated_assets() {
     static const std::vector<AssetFile> files = build_assets();
@@ -18,10 +17,4 @@ const AssetFile& generated_file(const std::string& path) {
     return none;
 }
 
-std::string make_temporary_directory(const char* tag) {
-    std::string pattern = (std::filesystem::temp_directory_path() / (std::string("korvanti_") + tag + "_XXXXXX")).string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    const char* made = mkdtemp(buffer.data());
-    return made == nullptr ? std::string() : std::string(made);
-}
+std::string make_temporary_directory(const char* tag) { return make_scratch_dir(tag); }
