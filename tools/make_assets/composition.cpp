@@ -48,6 +48,18 @@ constexpr const char* INTRO_TEASER = "G4 . . . C5 . E5 .  D5 . . . . . ^ .";
 
 // --- Sections ----------------------------------------------------------------
 
+// Orders 4 and 6 open with their first row held for a whole beat (pattern
+// delay of three rows, on the tom channel, free at that row). The scenes' fog
+// clears by a fixed step a frame over rows 0-20 what the order before built
+// up by the same step over its rows 107-127; at equal row lengths the
+// fade-out would have no frame to spare and could leave the fog on at some
+// frame rates. The held beat gives it about ten frames more.
+constexpr uint8_t HELD_DOWNBEAT_ROWS = 3;
+
+void hold_downbeat(XmPattern& pattern) {
+    put_effect(pattern, 0, CHANNEL_TOM, EFFECT_EXTENDED, EXTENDED_PATTERN_DELAY | HELD_DOWNBEAT_ROWS);
+}
+
 constexpr const char* HATS_EIGHTHS = "x.o.x.o.x.o.x.o.";
 constexpr const char* HATS_OFFBEAT = "o.x.o.x.o.x.o.x.";
 constexpr const char* HATS_SIXTEENTHS = "xooxoxooxooxoxoo";
@@ -110,7 +122,8 @@ XmPattern section_build() {
 }
 
 // Orders 2 and 6: the theme over the full band with an echo; `finale` puts a
-// second voice under the theme instead and busier parts around it.
+// second voice under the theme instead and busier parts around it, and holds
+// its downbeat.
 XmPattern section_theme(bool finale) {
     XmPattern pattern = blank_pattern(MUSIC_SECTION_ROWS);
     crash(pattern, 0, 44);
@@ -126,6 +139,7 @@ XmPattern section_theme(bool finale) {
     std::vector<MelodyNote> theme = parse_melody(THEME, 0);
     write_melody(pattern, CHANNEL_LEAD, theme, 48, MUSIC_SECTION_ROWS);
     if (finale) {
+        hold_downbeat(pattern);
         write_melody(pattern, CHANNEL_ECHO, harmony_below(theme, MAIN), 26, MUSIC_SECTION_ROWS);
         tom_fill(pattern, 3);
     } else {
@@ -155,7 +169,8 @@ XmPattern section_answer() {
 }
 
 // Order 4: the break in the tunnel. No kick; a swung hat, long bass notes and
-// the slow melody with a long echo. The last row is held for a whole beat.
+// the slow melody with a long echo. The first and the last row are held for a
+// whole beat.
 XmPattern section_break() {
     XmPattern pattern = blank_pattern(MUSIC_SECTION_ROWS);
     pad_chords(pattern, BREAK, 0, 40);
@@ -167,6 +182,7 @@ XmPattern section_break() {
     write_melody(pattern, CHANNEL_LEAD, melody, 42, MUSIC_SECTION_ROWS);
     write_melody(pattern, CHANNEL_ECHO, delayed(melody, 6), 18, MUSIC_SECTION_ROWS);
     put_effect(pattern, 127, CHANNEL_SNARE, EFFECT_EXTENDED, EXTENDED_PATTERN_DELAY | 3);
+    hold_downbeat(pattern);
     return pattern;
 }
 
