@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "app/window_events.h"
+#include "app/input_state.h"
 
 // Shortest frame, from just before drawing to just after the swap.
 constexpr int32_t FRAME_MILLISECONDS = 28;

@@ -1,27 +1,13 @@
-// The demo's one window and its OpenGL context on SDL2: a 640x480 full-screen
-// mode (or a framed window after the user accepts the fallback), a
-// double-buffered RGBA context with a 16-bit depth buffer, the projection and
-// the basic GL state, and the tear-down that gives the display mode back.
+// The demo's one window and its OpenGL context: a 640x480 full-screen mode
+// (or a framed window after the user accepts the fallback), a double-buffered
+// RGBA context with a 16-bit depth buffer, the projection and the basic GL
+// state, and the tear-down that gives the display mode back. One
+// implementation per platform: window_win32.cpp (the Win32 and WGL calls
+// themselves) and window_sdl.cpp (SDL2 in their place).
 #pragma once
 
-#include <SDL.h>
-
-#include <cstdint>
-
+#include "app/input_state.h"
 #include "app/main_loop.h"
-#include "app/window_events.h"
-
-struct WindowState {
-    // What create_window made, torn down by destroy_window in reverse.
-    bool video_started;           // SDL's video subsystem is up (the window class)
-    SDL_Window* window;           // null when there is none
-    bool device_context;          // the window's native handles were obtained
-    SDL_GLContext render_context; // null when there is none
-    bool fullscreen;              // the 640x480 mode is (to be) set; cursor hidden
-    InputState input;             // keys and `active`, written by window_proc
-};
-
-extern WindowState window_state;
 
 // True when the window is shown and its context is current; false after a
 // failure, already reported in a message box and torn down (except after the
@@ -40,3 +26,5 @@ bool init_gl_state();
 bool poll_window_message(ShellMessage* message);
 void swap_window_buffers();
 void set_window_caption(const char* caption);
+// The keys and the activity flag that the window's messages keep.
+const InputState* window_input();

@@ -1,13 +1,9 @@
 // Message boxes through SDL. When SDL cannot show one (no display), or when
-// KORVANTI_MESSAGE_BOX=stderr asks for it (unattended runs, where a modal box
-// would wait for ever), the box goes to standard error instead and a question
-// is answered No.
+// the environment asks for text, the box goes to standard error instead and
+// a question is answered No.
 #include <SDL.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
+#include "platform/message_box_text.h"
 #include "platform/platform.h"
 
 namespace {
@@ -22,28 +18,14 @@ Uint32 message_box_flags(MessageBoxIcon icon) {
     return 0;
 }
 
-bool message_box_to_stderr() {
-    const char* setting = getenv("KORVANTI_MESSAGE_BOX");
-    return setting != nullptr && strcmp(setting, "stderr") == 0;
-}
-
-MessageBoxAnswer message_box_print(const char* text, const char* caption) {
-    fprintf(stderr, "%s: %s\n", caption, text);
-    return MessageBoxAnswer::NO;
-}
-
 }  // namespace
 
 MessageBoxAnswer show_message_box(const char* text, const char* caption, MessageBoxIcon icon,
                                   MessageBoxButtons buttons) {
-    bool question = buttons == MessageBoxButtons::YES_NO;
-    if (message_box_to_stderr()) {
-        message_box_print(text, caption);
-        return question ? MessageBoxAnswer::NO : MessageBoxAnswer::OK;
-    }
-    if (!question) {
+    if (message_box_wants_text()) return message_box_as_text(text, caption, buttons);
+    if (buttons != MessageBoxButtons::YES_NO) {
         if (SDL_ShowSimpleMessageBox(message_box_flags(icon), caption, text, nullptr) != 0) {
-            message_box_print(text, caption);
+            message_box_as_text(text, caption, buttons);
         }
         return MessageBoxAnswer::OK;
     }
@@ -58,8 +40,6 @@ MessageBoxAnswer show_message_box(const char* text, const char* caption, Message
     box.numbuttons = 2;
     box.buttons = choices;
     int chosen = 0;
-    if (SDL_ShowMessageBox(&box, &chosen) != 0) {
-        return message_box_print(text, caption);
-    }
+    if (SDL_ShowMessageBox(&box, &chosen) != 0) return message_box_as_text(text, caption, buttons);
     return chosen == 1 ? MessageBoxAnswer::YES : MessageBoxAnswer::NO;
 }

@@ -3,8 +3,8 @@
 #include "scenes/scene_sequencer.h"
 
 #include <GL/gl.h>
-#include <malloc.h>
 
+#include "platform/system.h"
 #include "player/output/music.h"
 #include "scenes/cube_grid.h"
 #include "scenes/scenes.h"
@@ -61,12 +61,6 @@ void fade_in(SceneState* state, int32_t row) {
     state->fog_enabled = true;
 }
 
-// Mesa's software renderer allocates and frees a 64 KiB vertex buffer for
-// every draw. With glibc's default 128 KiB trim threshold the freed top of
-// the heap goes back to the system and is faulted in again dozens of times a
-// frame: that alone took the letter grid from about 2 ms to 16 ms of CPU a
-// frame. Freed memory is kept instead (it is reused by the next draw).
-void keep_freed_heap() { mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024); }
 
 }  // namespace
 
@@ -90,7 +84,12 @@ void apply_fog(float density) {
 }
 
 void init_scenes() {
-    keep_freed_heap();
+    // Mesa's software renderer allocates and frees a 64 KiB vertex buffer for
+    // every draw. With glibc's default 128 KiB trim threshold the freed top of
+    // the heap goes back to the system and is faulted in again dozens of times
+    // a frame: that alone took the letter grid from about 2 ms to 16 ms of CPU
+    // a frame. Freed memory is kept instead (it is reused by the next draw).
+    platform_keep_freed_heap();
     if (!load_textures()) return;
     build_cube_list();
     glShadeModel(GL_SMOOTH);

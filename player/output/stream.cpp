@@ -12,9 +12,6 @@
 // sees either value of each byte, never undefined behaviour.
 #include "player/output/stream.h"
 
-#include <pthread.h>
-#include <sched.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -22,6 +19,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/system.h"
 #include "player/module/file_access.h"
 #include "player/module/song.h"
 #include "player/output/mixer.h"
@@ -105,12 +103,11 @@ const SyncSnapshot* audible_snapshot() {
     return &stream.snapshot_ring[audible_block.load(std::memory_order_acquire)];
 }
 
-// Time-critical where the platform lets us; without the privilege the feeder
-// simply runs at normal priority.
-void raise_priority(std::thread* thread) {
-    sched_param param{};
-    param.sched_priority = sched_get_priority_max(SCHED_FIFO);
-    pthread_setschedparam(thread->native_handle(), SCHED_FIFO, &param);
+// The feeder runs time-critical where the platform lets it; without the
+// privilege it simply runs at normal priority.
+void run_feeder() {
+    platform_raise_thread_priority();
+    feeder_thread();
 }
 
 void release_play_buffers() {
@@ -241,8 +238,7 @@ bool song_play(Song* song) {
     stop_requested.store(false, std::memory_order_release);
     // A song_stop right after this call must wait for the thread.
     feeder_ended.store(false, std::memory_order_release);
-    stream.feeder = new std::thread(feeder_thread);
-    raise_priority(stream.feeder);
+    stream.feeder = new std::thread(run_feeder);
     return true;
 }
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/main_loop.h"
-#include "app/window_events.h"
+#include "app/window_events_sdl.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Events into the key table and the activity flag, without a display.
 #include <gtest/gtest.h>
 
-#include "app/window_events.h"
+#include "app/window_events_sdl.h"
 
 namespace {
 

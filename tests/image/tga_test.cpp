@@ -10,6 +10,7 @@
 
 #include "image/tga.h"
 #include "support/message_box_recording.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
@@ -35,17 +36,15 @@ Bytes concat(Bytes a, const Bytes& b) {
 class TgaReader : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tga_test_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        directory_ = pattern;
+        directory_ = make_scratch_dir("tga_test");
+        ASSERT_FALSE(directory_.empty());
         path_ = directory_ + "/image.tga";
         message_box_recording_reset();
         texture_ = Texture{};
     }
     void TearDown() override {
         tga_free_pixels(&texture_);
-        remove(path_.c_str());
-        remove(directory_.c_str());
+        remove_scratch_dir(directory_);
     }
 
     bool load(const Bytes& bytes) {

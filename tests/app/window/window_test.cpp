@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "app/window.h"
+#include "app/window_sdl.h"
 #include "support/message_box_recording.h"
 
 namespace {

@@ -6,14 +6,7 @@
 
 #include <cstdint>
 
-// Virtual-key code of Escape, the one key the loop looks at.
-constexpr uint8_t KEY_ESCAPE = 0x1B;
-
-// Read by the main loop, written only by window_proc, both on the main thread.
-struct InputState {
-    bool keys[256];  // key-down flag per virtual-key code 0..255
-    bool active;     // false while the window is minimised; starts true
-};
+#include "app/input_state.h"
 
 enum class WindowAction { NONE, QUIT, RESIZE };
 

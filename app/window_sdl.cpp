@@ -5,10 +5,10 @@
 // attributes set before the window for the pixel format.
 #include "app/window.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
 #include <SDL_syswm.h>
 
+#include "app/window_events_sdl.h"
+#include "app/window_sdl.h"
 #include "platform/platform.h"
 
 WindowState window_state = {false, nullptr, false, nullptr, true, {{}, true}};
@@ -170,30 +170,6 @@ void destroy_window() {
     }
 }
 
-void resize_viewport(int width, int height) {
-    if (height == 0) height = 1;
-    // A size event that comes before the context exists changes nothing;
-    // create_window sets viewport and projection itself.
-    if (SDL_GL_GetCurrentContext() == nullptr) return;
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, static_cast<double>(width) / static_cast<double>(height),
-                   static_cast<double>(0.1f), 100.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-}
-
-bool init_gl_state() {
-    glShadeModel(GL_SMOOTH);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
-    glClearDepth(1.0);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    return true;
-}
-
 bool poll_window_message(ShellMessage* message) {
     SDL_Event event;
     if (SDL_PollEvent(&event) == 0) return false;
@@ -207,3 +183,5 @@ bool poll_window_message(ShellMessage* message) {
 void swap_window_buffers() { SDL_GL_SwapWindow(window_state.window); }
 
 void set_window_caption(const char* caption) { SDL_SetWindowTitle(window_state.window, caption); }
+
+const InputState* window_input() { return &window_state.input; }

@@ -1,7 +1,6 @@
 // korvanti: opens the window, loads the scenes, starts the music and runs the
 // loop until Escape, a close or the end of the music.
-#define SDL_MAIN_HANDLED
-#include <SDL.h>
+#include "app/demo.h"
 
 #include "app/main_loop.h"
 #include "app/window.h"
@@ -20,11 +19,8 @@ void shut_down() {
 
 }  // namespace
 
-int main(int, char**) {
-    if (!create_window(TITLE, 640, 480, 32, true)) {
-        SDL_Quit();
-        return 0;
-    }
+int32_t run_demo() {
+    if (!create_window(TITLE, 640, 480, 32, true)) return 0;
     init_scenes();
     music_init("musik.xm");
     music_play();
@@ -32,7 +28,5 @@ int main(int, char**) {
                           swap_window_buffers, set_window_caption,  shut_down};
     MainLoop loop = {};
     loop.title = TITLE;
-    int32_t exit_code = run_main_loop(&loop, &ops, &window_state.input);
-    SDL_Quit();
-    return exit_code;
+    return run_main_loop(&loop, &ops, window_input());
 }

@@ -1,4 +1,4 @@
-#include "app/window_events.h"
+#include "app/window_events_sdl.h"
 
 namespace {
 

@@ -1,0 +1,14 @@
+// Win32 forms of the system calls.
+#include <windows.h>
+
+#include "platform/system.h"
+
+void platform_raise_thread_priority() {
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+}
+
+// The Windows heap keeps freed blocks for reuse by itself.
+void platform_keep_freed_heap() {}
+
+void platform_fine_timer_begin() { timeBeginPeriod(1); }
+void platform_fine_timer_end() { timeEndPeriod(1); }
