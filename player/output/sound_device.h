@@ -10,7 +10,8 @@
 // Opens 16-bit stereo output at `rate` frames per second; false on failure,
 // with the reason in sound_device_error.
 bool sound_device_open(int32_t rate);
-// Why the last open failed, one line for a person; empty after a success.
+// Why the last open failed and what might help, one line for a person;
+// empty after a success.
 const char* sound_device_error();
 // Starts playing the ring from its first frame and repeats it without end.
 // The ring stays the caller's and must live until sound_device_reset.

@@ -52,8 +52,10 @@ struct SdlDevice {
 
 SdlDevice device;
 
-void set_error(const char* what, const char* why) {
-    std::snprintf(device.error, sizeof device.error, "%s: %s", what, why != nullptr ? why : "unknown reason");
+// "what (why); advice": the reason, and what a person can change about it.
+void set_error(const char* what, const char* why, const char* advice) {
+    std::snprintf(device.error, sizeof device.error, "%s (%s); %s", what, why != nullptr ? why : "unknown reason",
+                  advice);
 }
 
 // A function of the library by name, stored through the pointer's own type.
@@ -71,7 +73,7 @@ bool load_sdl() {
     if (device.sdl.library != nullptr) return true;
     void* library = dlopen(SDL_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) {
-        set_error("SDL2 cannot be loaded", dlerror());
+        set_error("SDL2 cannot be loaded", dlerror(), "install SDL2");
         return false;
     }
     device.sdl.library = library;
@@ -85,7 +87,7 @@ bool load_sdl() {
                     resolve(&sdl.unlock_audio_device, "SDL_UnlockAudioDevice") &&
                     resolve(&sdl.get_error, "SDL_GetError");
     if (!complete) {
-        set_error("SDL2 lacks an audio call", dlerror());
+        set_error("SDL2 lacks an audio call", dlerror(), "reinstall SDL2");
         dlclose(library);
         device.sdl = SdlCalls{};
         return false;
@@ -119,7 +121,7 @@ bool sound_device_open(int32_t rate) {
     if (!load_sdl()) return false;
     const SdlCalls& sdl = device.sdl;
     if (sdl.init_subsystem(SDL_INIT_AUDIO) != 0) {
-        set_error("SDL2 audio cannot start", sdl.get_error());
+        set_error("SDL2 audio cannot start", sdl.get_error(), "set SDL_AUDIODRIVER");
         return false;
     }
     SDL_AudioSpec wanted{};
@@ -132,7 +134,7 @@ bool sound_device_open(int32_t rate) {
     // No changes allowed: SDL converts to whatever the hardware wants.
     device.id = sdl.open_audio_device(nullptr, 0, &wanted, &obtained, 0);
     if (device.id == 0) {
-        set_error("SDL2 finds no audio output", sdl.get_error());
+        set_error("SDL2 finds no audio output", sdl.get_error(), "set SDL_AUDIODRIVER");
         sdl.quit_subsystem(SDL_INIT_AUDIO);
         return false;
     }

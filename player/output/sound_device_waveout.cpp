@@ -56,7 +56,8 @@ bool sound_device_open(int32_t rate) {
     if (result != MMSYSERR_NOERROR) {
         char text[MAXERRORLENGTH] = "";
         waveOutGetErrorTextA(result, text, sizeof text);
-        std::snprintf(device.error, sizeof device.error, "wave-out: %s", text[0] != '\0' ? text : "no device");
+        std::snprintf(device.error, sizeof device.error, "no wave-out device (%s); check the sound settings",
+                      text[0] != '\0' ? text : "no reason given");
         return false;
     }
     device.handle = handle;
