@@ -43,7 +43,7 @@ XmModule three_order_module(uint16_t rows) {
 
 XmModule short_module(uint8_t first_note) {
     std::vector<XmCell> rows;
-    for (uint8_t step : {0, 4, 7, 12}) rows.push_back(note_cell(static_cast<uint8_t>(first_note + step), 1));
+    for (int step : {0, 4, 7, 12}) rows.push_back(note_cell(static_cast<uint8_t>(first_note + step), 1));
     return one_channel_module(rows);
 }
 
