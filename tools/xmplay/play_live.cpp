@@ -24,7 +24,8 @@ namespace {
 constexpr int32_t STATUS_INTERVAL_MS = 50;
 constexpr int32_t DEFAULT_COLUMNS = 80;
 
-enum class SongOutcome { ENDED, NEXT_FILE, PREVIOUS_FILE, QUIT, INTERRUPTED, FAILED, NO_DEVICE };
+// How the play of one file ends; GOES_ON while it does not.
+enum class SongOutcome { GOES_ON, ENDED, NEXT_FILE, PREVIOUS_FILE, QUIT, INTERRUPTED, FAILED, NO_DEVICE };
 
 struct StatusLine {
     bool on;             // standard error is a terminal
@@ -97,7 +98,6 @@ void status_show(StatusLine* status, Playing* playing) {
     // Spaces over what is left of a longer line before.
     if (text.size() < status->shown_width) text.append(status->shown_width - text.size(), ' ');
     std::fprintf(stderr, "\r%s", text.c_str());
-    if (text.size() > width) std::fprintf(stderr, "\r%s", text.substr(0, width).c_str());
     std::fflush(stderr);
     status->shown_width = width > 0 ? width : 1;
 }
@@ -120,17 +120,17 @@ bool jump(Playing* playing, int32_t direction) {
     return play_from(playing, target >= 0 ? target : heard);
 }
 
-// What a key asks for; ENDED when it asks nothing of the song list.
+// What a key asks for.
 SongOutcome handle_key(KeyPress key, Playing* playing) {
     switch (key.key) {
         case TerminalKey::SPACE:
             playing->paused = !playing->paused;
             sound_device_pause(playing->paused);
-            return SongOutcome::ENDED;
+            return SongOutcome::GOES_ON;
         case TerminalKey::ESCAPE: return SongOutcome::QUIT;
         case TerminalKey::LEFT:
         case TerminalKey::RIGHT:
-            return jump(playing, key.key == TerminalKey::LEFT ? -1 : 1) ? SongOutcome::ENDED : SongOutcome::FAILED;
+            return jump(playing, key.key == TerminalKey::LEFT ? -1 : 1) ? SongOutcome::GOES_ON : SongOutcome::FAILED;
         case TerminalKey::CHARACTER:
             switch (key.character) {
                 case 'q':
@@ -139,9 +139,9 @@ SongOutcome handle_key(KeyPress key, Playing* playing) {
                 case 'N': return SongOutcome::NEXT_FILE;
                 case 'p':
                 case 'P': return SongOutcome::PREVIOUS_FILE;
-                default: return SongOutcome::ENDED;
+                default: return SongOutcome::GOES_ON;
             }
-        default: return SongOutcome::ENDED;
+        default: return SongOutcome::GOES_ON;
     }
 }
 
@@ -154,12 +154,12 @@ SongOutcome play_song(Song* song, const XmplayOptions& options, StatusLine* stat
         std::fprintf(stderr, "xmplay: the module cannot be played at %d Hz\n", options.rate);
         return SongOutcome::FAILED;
     }
-    SongOutcome outcome = SongOutcome::ENDED;
-    for (;;) {
+    SongOutcome outcome = SongOutcome::GOES_ON;
+    while (outcome == SongOutcome::GOES_ON) {
         KeyPress key = terminal_wait_key(STATUS_INTERVAL_MS);
         outcome = terminal_interrupted() ? SongOutcome::INTERRUPTED : handle_key(key, &playing);
-        if (outcome != SongOutcome::ENDED || (!playing.paused && heard_to_end(playing))) break;
-        status_show(status, &playing);
+        if (outcome == SongOutcome::GOES_ON && !playing.paused && heard_to_end(playing)) outcome = SongOutcome::ENDED;
+        if (outcome == SongOutcome::GOES_ON) status_show(status, &playing);
     }
     // The line of what was heard last stays on the screen.
     if (outcome != SongOutcome::FAILED) status_show(status, &playing);
@@ -215,13 +215,18 @@ int play_live(const XmplayOptions& options) {
         if (outcome == SongOutcome::QUIT || outcome == SongOutcome::INTERRUPTED || outcome == SongOutcome::NO_DEVICE) {
             break;
         }
-        if (outcome == SongOutcome::FAILED) failed = true;
-        // A file that fails is passed in the direction of travel.
-        if (outcome == SongOutcome::PREVIOUS_FILE || outcome == SongOutcome::NEXT_FILE) {
+        // A file that fails is passed in the direction of travel; p goes
+        // back, anything else on, and the first file is as far back as it goes.
+        if (outcome == SongOutcome::FAILED) {
+            failed = true;
+        } else {
             step = outcome == SongOutcome::PREVIOUS_FILE ? -1 : 1;
         }
-        index = index + step < 0 ? 0 : index + step;
-        if (index == 0 && step < 0) step = 1;
+        index += step;
+        if (index < 0) {
+            index = 0;
+            step = 1;
+        }
     }
     if (device_open) player_close();
     terminal_keys_end();

@@ -230,31 +230,32 @@ TEST_F(XmplayLive, InterruptsStopPlayAndGiveTheTerminalBack) {
     }
 }
 
-// Files play in turn; n and p move in the list; a file that cannot be read
-// is reported each time it comes up and the exit status says so.
+// Files play in turn; n and p move in the list, and after p the list goes on
+// forward; a file that cannot be read is reported each time it comes up and
+// the exit status says so.
 TEST_F(XmplayLive, FilesPlayInTurnAndNAndPMoveInTheList) {
     write_module(short_module(49), path("a.xm"));
     write_module(short_module(37), path("b.xm"));
-    start({path("a.xm"), path("absent.xm"), path("b.xm")});
-    size_t at = pty_wait_for(&session, "a.xm (1 of 3)", 0, 10.0);
+    write_module(short_module(44), path("c.xm"));
+    start({path("a.xm"), path("absent.xm"), path("b.xm"), path("c.xm")});
+    size_t at = pty_wait_for(&session, "a.xm (1 of 4)", 0, 10.0);
     ASSERT_NE(at, std::string::npos) << session.screen;
-    pty_type(&session, "n");
-    at = pty_wait_for(&session, "b.xm (3 of 3)", at, 10.0);
-    ASSERT_NE(at, std::string::npos) << session.screen;
+    for (const char* step : {"b.xm (3 of 4)", "c.xm (4 of 4)"}) {
+        pty_type(&session, "n");
+        at = pty_wait_for(&session, step, at, 10.0);
+        ASSERT_NE(at, std::string::npos) << session.screen;
+    }
     pty_type(&session, "p");
-    at = pty_wait_for(&session, "a.xm (1 of 3)", at, 10.0);
+    at = pty_wait_for(&session, "b.xm (3 of 4)", at, 10.0);
     ASSERT_NE(at, std::string::npos) << session.screen;
     EXPECT_EQ(pty_finish(&session, 20.0), 1) << session.screen;
     std::vector<std::string> order;
     for (size_t found = session.screen.find("xmplay: "); found != std::string::npos;
          found = session.screen.find("xmplay: ", found + 1)) {
         std::string line = session.screen.substr(found, session.screen.find_first_of("\r\n", found) - found);
-        if (line.find("playing") != std::string::npos || line.find("cannot open") != std::string::npos) {
-            order.push_back(line.find("cannot open") != std::string::npos ? "absent"
-                            : line.find("a.xm") != std::string::npos ? "a"
-                                                                     : "b");
-        }
+        if (line.find("cannot open") != std::string::npos) order.push_back("absent");
+        if (line.find("playing") != std::string::npos) order.push_back(line.substr(line.find(".xm") - 1, 1));
     }
-    EXPECT_EQ(order, (std::vector<std::string>{"a", "absent", "b", "absent", "a", "absent", "b"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"a", "absent", "b", "c", "b", "c"}));
     EXPECT_NE(session.screen.find("No such file or directory"), std::string::npos);
 }
