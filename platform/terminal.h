@@ -43,7 +43,7 @@ int32_t terminal_columns(FILE* stream);
 // Standard input and output carry bytes unchanged (no line-end translation).
 void standard_streams_binary();
 // True for a file whose write position can be moved back: a regular file,
-// not a pipe or a terminal.
+// not a pipe or a terminal, and not opened for appending.
 bool file_is_seekable(FILE* file);
 // A write into a pipe whose reader has gone fails with an error the program
 // can report, instead of ending it.

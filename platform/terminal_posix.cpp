@@ -204,9 +204,11 @@ int32_t terminal_columns(FILE* stream) {
 // POSIX streams never translate line ends.
 void standard_streams_binary() {}
 
+// A file opened for appending writes at its end whatever the position says.
 bool file_is_seekable(FILE* file) {
     struct stat status {};
-    return fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
+    int flags = fcntl(fileno(file), F_GETFL);
+    return fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode) && flags >= 0 && (flags & O_APPEND) == 0;
 }
 
 void broken_pipes_as_errors() { set_handler(SIGPIPE, SIG_IGN); }

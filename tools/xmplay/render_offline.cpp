@@ -32,6 +32,7 @@ struct Output {
     std::string path;    // empty: not asked for; "-": standard output
     FILE* file;
     bool seekable;
+    long start;          // where the output began in the file (standard output may be past 0)
     std::string error;   // empty while all is well
 };
 
@@ -125,6 +126,8 @@ bool open_output(Output* output) {
         return false;
     }
     output->seekable = file_is_seekable(output->file);
+    output->start = output->seekable ? std::ftell(output->file) : 0;
+    if (output->start < 0) output->seekable = false;
     std::setvbuf(output->file, nullptr, _IOFBF, OUTPUT_BUFFER_BYTES);  // fewer, larger writes
     return true;
 }
@@ -136,7 +139,7 @@ void finish_wav(Output* wav, int32_t rate, uint64_t data_bytes) {
     auto data = static_cast<uint32_t>(data_bytes);
     wav_header(header, rate, data + (WAV_HEADER_BYTES - 8), data);
     errno = 0;
-    if (std::fseek(wav->file, 0, SEEK_SET) != 0) {
+    if (std::fseek(wav->file, wav->start, SEEK_SET) != 0) {
         note_failure(wav);
         return;
     }
@@ -194,9 +197,9 @@ int render_offline(Song* song, const XmplayOptions& options) {
         player_close();
         return EXIT_FAILED;
     }
-    Outputs outputs{{"--wav", options.wav_path, nullptr, false, ""},
-                    {"--raw", options.raw_path, nullptr, false, ""},
-                    {"--snapshots", options.snapshots_path, nullptr, false, ""}};
+    Outputs outputs{{"--wav", options.wav_path, nullptr, false, 0, ""},
+                    {"--raw", options.raw_path, nullptr, false, 0, ""},
+                    {"--snapshots", options.snapshots_path, nullptr, false, 0, ""}};
     bool opened = open_output(&outputs.wav) && open_output(&outputs.raw) && open_output(&outputs.snapshots);
     if (opened && outputs.wav.file != nullptr) {
         uint8_t header[WAV_HEADER_BYTES];
