@@ -45,6 +45,7 @@ bool next_row_start(TickRun* run, RowStart* row) {
 
 SongLength survey_song_length(Song* song) {
     SongLength length{-1, 0, 0};
+    song_stop(song);  // the feeder must not run while the watch changes
     song_watch(song, 1);
     TickRun run;
     if (!run_start(&run, song)) return length;
@@ -57,6 +58,7 @@ SongLength survey_song_length(Song* song) {
 }
 
 int64_t survey_order_start(Song* song, int32_t passes, int64_t heard, int32_t direction) {
+    song_stop(song);  // the feeder must not run while the watch changes
     song_watch(song, passes);
     TickRun run;
     if (!run_start(&run, song)) return -1;
