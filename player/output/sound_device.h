@@ -13,7 +13,8 @@ bool sound_device_open(int32_t rate);
 // Why the last open failed and what might help, one line for a person;
 // empty after a success.
 const char* sound_device_error();
-// Starts playing the ring from its first frame and repeats it without end.
+// Starts playing the ring from its first frame and repeats it without end,
+// also on a device that was paused.
 // The ring stays the caller's and must live until sound_device_reset.
 void sound_device_play_loop(const int16_t* ring, int32_t bytes);
 // Bytes heard since play_loop, counted across loops; 64-bit, never wraps.

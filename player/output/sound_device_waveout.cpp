@@ -90,6 +90,8 @@ void sound_device_play_loop(const int16_t* ring, int32_t bytes) {
     }
     device.last_position.store(0, std::memory_order_release);
     device.written = waveOutWrite(device.handle, &device.header, sizeof device.header) == MMSYSERR_NOERROR;
+    // A device paused before stays paused through the reset.
+    if (device.written) waveOutRestart(device.handle);
 }
 
 uint64_t sound_device_bytes_played() {

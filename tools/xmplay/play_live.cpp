@@ -115,6 +115,7 @@ bool play_from(Playing* playing, int64_t frame) {
 // from where it was when there is none.
 bool jump(Playing* playing, int32_t direction) {
     int64_t heard = heard_frames(*playing);
+    sound_device_pause(true);  // silence, not the old ring looping, while the target is found
     int64_t target = survey_order_start(playing->song, playing->passes, heard, direction);
     song_watch(playing->song, playing->passes);
     return play_from(playing, target >= 0 ? target : heard);
