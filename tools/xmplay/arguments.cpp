@@ -333,7 +333,7 @@ void print_help(const char* program) {
         "  Ctrl-C               stop (exit status 130)\n"
         "\n"
         "Exit status: 0 done, 1 a file was missing, not an XM module, refused by the\n"
-        "loader, or could not be written or played, 2 bad arguments, 130 stopped by\n"
-        "Ctrl-C.\n",
+        "loader, or could not be written or played (or no sound device), 2 bad\n"
+        "arguments, 130 stopped by Ctrl-C or SIGTERM.\n",
         program, MIXING_RATE_MIN, MIXING_RATE_MAX);
 }
