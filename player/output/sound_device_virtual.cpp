@@ -29,6 +29,13 @@ void sound_device_play_loop(const int16_t* ring, int32_t bytes) {
     device.bytes_played.store(0, std::memory_order_release);
 }
 
+const char* sound_device_error() {
+    return device.open || !device.fail_open ? "" : "the virtual device was told to fail";
+}
+
+// The caller moves the position; a pause is the caller's to honour.
+void sound_device_pause(bool) {}
+
 uint64_t sound_device_bytes_played() { return device.bytes_played.load(std::memory_order_acquire); }
 
 void sound_device_reset() {

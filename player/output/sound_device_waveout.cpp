@@ -8,6 +8,7 @@
 #include <mmsystem.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 
 #include "player/output/sound_device.h"
@@ -23,6 +24,7 @@ struct WaveOutDevice {
     // The 64-bit count, kept from the 32-bit one: its last value and the
     // wraps seen. Read by the feeder, reset by the main thread before play.
     std::atomic<uint64_t> last_position;
+    char error[256];  // why the last open failed
 };
 
 WaveOutDevice device;
@@ -49,11 +51,29 @@ bool sound_device_open(int32_t rate) {
     format.nAvgBytesPerSec = static_cast<DWORD>(rate) * 4;
     format.cbSize = 0;
     HWAVEOUT handle = nullptr;
-    if (waveOutOpen(&handle, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) {
+    device.error[0] = '\0';
+    MMRESULT result = waveOutOpen(&handle, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL);
+    if (result != MMSYSERR_NOERROR) {
+        char text[MAXERRORLENGTH] = "";
+        waveOutGetErrorTextA(result, text, sizeof text);
+        std::snprintf(device.error, sizeof device.error, "no wave-out device (%s); check the sound settings",
+                      text[0] != '\0' ? text : "no reason given");
         return false;
     }
     device.handle = handle;
     return true;
+}
+
+const char* sound_device_error() { return device.error; }
+
+// The position holds while the device is paused.
+void sound_device_pause(bool paused) {
+    if (device.handle == nullptr || !device.written) return;
+    if (paused) {
+        waveOutPause(device.handle);
+    } else {
+        waveOutRestart(device.handle);
+    }
 }
 
 void sound_device_play_loop(const int16_t* ring, int32_t bytes) {
@@ -70,6 +90,8 @@ void sound_device_play_loop(const int16_t* ring, int32_t bytes) {
     }
     device.last_position.store(0, std::memory_order_release);
     device.written = waveOutWrite(device.handle, &device.header, sizeof device.header) == MMSYSERR_NOERROR;
+    // A device paused before stays paused through the reset.
+    if (device.written) waveOutRestart(device.handle);
 }
 
 uint64_t sound_device_bytes_played() {

@@ -183,6 +183,14 @@ bool stream_begin(Song* song) {
     return true;
 }
 
+void reset_voices() {
+    std::memset(static_cast<void*>(voice_table), 0, sizeof voice_table);
+    for (int32_t i = 0; i < VOICE_COUNT; ++i) {
+        voice_table[i].index = i;
+        voice_table[i].step_int = 1;
+    }
+}
+
 bool stream_open(int32_t rate, bool with_device) {
     player_close();
     if (rate < MIXING_RATE_MIN || rate > MIXING_RATE_MAX) return false;
@@ -194,13 +202,21 @@ bool stream_open(int32_t rate, bool with_device) {
     ring_frames = (BUFFER_MS / BLOCK_MS) * block_frames * 2;
     ramp_frames_total = rate * 128 / 44100;
     ramp_reciprocal = static_cast<float>(1.0 / ramp_frames_total);
-    std::memset(static_cast<void*>(voice_table), 0, sizeof voice_table);
-    for (int32_t i = 0; i < VOICE_COUNT; ++i) {
-        voice_table[i].index = i;
-        voice_table[i].step_int = 1;
-    }
+    reset_voices();
     stream.settings_ready = true;
     return true;
+}
+
+// song_play from the prefill on: the whole ring, the device and the feeder.
+void start_feeder_play() {
+    do {
+        render_block();
+    } while (write_block.load(std::memory_order_relaxed) != 0);
+    sound_device_play_loop(stream.output_ring, ring_frames * 4);
+    stop_requested.store(false, std::memory_order_release);
+    // A song_stop right after this call must wait for the thread.
+    feeder_ended.store(false, std::memory_order_release);
+    stream.feeder = new std::thread(run_feeder);
 }
 
 }  // namespace
@@ -231,14 +247,25 @@ bool song_play(Song* song) {
         release_play_buffers();
         return false;
     }
-    do {
-        render_block();
-    } while (write_block.load(std::memory_order_relaxed) != 0);
-    sound_device_play_loop(stream.output_ring, ring_frames * 4);
-    stop_requested.store(false, std::memory_order_release);
-    // A song_stop right after this call must wait for the thread.
-    feeder_ended.store(false, std::memory_order_release);
-    stream.feeder = new std::thread(run_feeder);
+    start_feeder_play();
+    return true;
+}
+
+bool song_play_from(Song* song, int64_t first_block) {
+    if (song == nullptr || first_block < 0 || !stream.settings_ready || !stream.device_open) return false;
+    song_stop(song);
+    // Voices still sounding from an earlier play would be mixed into this one.
+    reset_voices();
+    // stream_begin also stops the device, which may still loop an old ring.
+    if (!stream_begin(song)) {
+        release_play_buffers();
+        return false;
+    }
+    // Rendered and thrown away: the prefill renders over these blocks.
+    for (int64_t block = 0; block < first_block; ++block) render_block();
+    write_block.store(0, std::memory_order_release);
+    audible_block.store(0, std::memory_order_release);
+    start_feeder_play();
     return true;
 }
 

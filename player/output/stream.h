@@ -43,6 +43,13 @@ void player_close();
 // False, starting nothing, for a null song, without an open device, or when
 // the song's tempo gives no frames per tick.
 bool song_play(Song* song);
+// song_play with every voice reset first (as player_init leaves them), and
+// the first `first_block` blocks of the song rendered silently, so that the
+// device starts at block `first_block` of the song: what it plays is, bit for
+// bit, what song_play would have played from there. The silent blocks cost
+// their rendering time on the calling thread. False as song_play, and for a
+// negative block.
+bool song_play_from(Song* song, int64_t first_block);
 // False for a null song. Ends the feeder and releases the play buffers; the
 // device goes on looping the ring until the next song_play or player_close.
 bool song_stop(Song* song);

@@ -1,37 +1,56 @@
-// xmplay: a command-line player for XM modules. Checks the file, loads it
-// through the module player's file callbacks and plays it live or renders it
-// offline.
+// xmplay: a command-line player for XM modules. Checks the files, loads them
+// through the module player's file callbacks and plays them live, renders
+// one offline, or prints what they hold.
 #include <cstdio>
 
-#include "player/module/file_access.h"
+#include "platform/terminal.h"
 #include "player/module/song.h"
 #include "tools/xmplay/xmplay.h"
 
 namespace {
 
-// Null, with the reason on standard error, when the file is not a playable module.
-Song* load_module(const std::string& path, ModuleFile* file) {
-    *file = read_module_file(path);
-    if (!file->readable) {
-        std::fprintf(stderr, "xmplay: %s\n", file->error.c_str());
-        return nullptr;
+// --info for each file in turn; a file that fails is reported and passed.
+int print_infos(const XmplayOptions& options) {
+    bool failed = false;
+    for (size_t i = 0; i < options.module_paths.size(); ++i) {
+        const std::string& path = options.module_paths[i];
+        ModuleFile file = read_module_file(path);
+        Song* song = nullptr;
+        if (!file.readable) {
+            std::fprintf(stderr, "xmplay: %s\n", file.error.c_str());
+        } else {
+            song = load_module(path, file);
+        }
+        if (song == nullptr) {
+            failed = true;
+            continue;
+        }
+        if (options.module_paths.size() > 1) std::printf("%sfile:             %s\n", i > 0 ? "\n" : "", path.c_str());
+        print_module_info(song, read_module_layout(file.bytes), options.rate);
+        song_free(song);
     }
-    if (!has_xm_signature(file->bytes)) {
-        std::fprintf(stderr, "xmplay: %s is not an XM module\n", path.c_str());
-        return nullptr;
+    return failed ? EXIT_FAILED : 0;
+}
+
+int render_one(const XmplayOptions& options) {
+    const std::string& path = options.module_paths[0];
+    ModuleFile file = read_module_file(path);
+    if (!file.readable) {
+        std::fprintf(stderr, "xmplay: %s\n", file.error.c_str());
+        return EXIT_FAILED;
     }
-    set_file_callbacks(memory_file_open, memory_file_close, memory_file_read, memory_file_seek,
-                       memory_file_tell);
-    Song* song = song_load(path.c_str(), nullptr);
-    if (song == nullptr) {
-        std::fprintf(stderr, "xmplay: %s: the module is damaged or not supported; refused\n", path.c_str());
-    }
-    return song;
+    Song* song = load_module(path, file);
+    if (song == nullptr) return EXIT_FAILED;
+    int status = render_offline(song, options);
+    song_free(song);
+    return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    standard_streams_binary();
+    broken_pipes_as_errors();
     XmplayOptions options;
     std::string error;
     if (!parse_arguments(argc, argv, &options, &error)) {
@@ -42,17 +61,11 @@ int main(int argc, char** argv) {
         print_help(argc > 0 ? argv[0] : "xmplay");
         return 0;
     }
-    ModuleFile file;
-    Song* song = load_module(options.module_path, &file);
-    if (song == nullptr) return EXIT_FAILED;
-    int status = 0;
-    if (options.info) {
-        print_module_info(song, file.bytes);
-    } else if (renders_offline(options)) {
-        status = render_offline(song, options);
-    } else {
-        status = play_live(song, options);
+    if (options.version) {
+        print_version();
+        return 0;
     }
-    song_free(song);
-    return status;
+    if (options.info) return print_infos(options);
+    if (renders_offline(options)) return render_one(options);
+    return play_live(options);
 }

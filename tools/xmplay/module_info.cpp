@@ -1,62 +1,57 @@
-// Reading the module file for xmplay's checks, and --info.
+// --info: the module's header facts, its duration as --wav would render it,
+// and its instruments and samples with their names.
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 #include "player/module/song.h"
+#include "player/output/stream.h"
 #include "tools/xmplay/xmplay.h"
 
 namespace {
 
-constexpr char XM_SIGNATURE[] = "Extended Module: ";
-constexpr size_t XM_SIGNATURE_LENGTH = sizeof XM_SIGNATURE - 1;
-constexpr size_t NAME_OFFSET = 17;     // module name, 20 bytes
-constexpr size_t TRACKER_OFFSET = 38;  // tracker name, 20 bytes
-constexpr size_t NAME_LENGTH = 20;
-
-// A fixed-width text field of the header, without trailing padding.
-std::string header_text(const std::string& bytes, size_t offset) {
-    if (bytes.size() < offset + NAME_LENGTH) return "";
-    std::string text = bytes.substr(offset, NAME_LENGTH);
-    size_t end = text.find('\0');
-    if (end != std::string::npos) text.resize(end);
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) c = '?';
+const char* loop_name(uint8_t loop_type) {
+    switch (loop_type) {
+        case LOOP_FORWARD: return "forward";
+        case LOOP_PINGPONG: return "ping-pong";
+        default: return "none";
     }
-    return text;
+}
+
+// The stored samples of one instrument, their lengths and loops as loaded
+// (in frames, after the loader's fitting), their width as stored.
+void print_samples(const Instrument& instrument, const InstrumentFacts& facts) {
+    for (int32_t j = 0; j < instrument.sample_count && j < 16; ++j) {
+        const Sample& sample = *instrument.samples[j];
+        int bits = (facts.samples[j].type & 0x10) ? 16 : 8;
+        std::printf("      sample %2d  %-22s  %2d-bit  %8u frames  loop %s", j,
+                    ("\"" + facts.samples[j].name + "\"").c_str(), bits, sample.length, loop_name(sample.loop_type));
+        if (sample.loop_type != LOOP_NONE) {
+            std::printf(" %u..%u", sample.loop_start, sample.loop_start + sample.loop_length);
+        }
+        std::printf("\n");
+    }
+}
+
+void print_duration(Song* song, int32_t rate) {
+    if (!player_init_offline(rate)) return;
+    SongLength length = survey_song_length(song);
+    player_close();
+    if (length.end_frame < 0) {
+        std::printf("duration:         no end within %lld hours (the song loops forever, or is longer)\n",
+                    static_cast<long long>(ONCE_LIMIT_SECONDS / 3600));
+        return;
+    }
+    std::printf("duration:         %s\n", format_time(length.end_frame, rate).c_str());
+    std::printf("ends:             play returns to order %d row %d\n", length.end_order, length.end_row);
 }
 
 }  // namespace
 
-ModuleFile read_module_file(const std::string& path) {
-    ModuleFile file{};
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream) {
-        file.error = "cannot open " + path;
-        return file;
-    }
-    std::ostringstream contents;
-    contents << stream.rdbuf();
-    if (stream.bad()) {
-        file.error = "cannot read " + path;
-        return file;
-    }
-    file.bytes = contents.str();
-    file.readable = true;
-    return file;
-}
-
-bool has_xm_signature(const std::string& bytes) {
-    return bytes.compare(0, XM_SIGNATURE_LENGTH, XM_SIGNATURE) == 0;
-}
-
-void print_module_info(const Song* song, const std::string& bytes) {
+void print_module_info(Song* song, const ModuleLayout& layout, int32_t rate) {
     int32_t samples = 0;
     for (int32_t i = 0; i < song->instrument_count; ++i) samples += song->instruments[i].sample_count;
-    std::printf("name:             %s\n", header_text(bytes, NAME_OFFSET).c_str());
-    std::printf("tracker:          %s\n", header_text(bytes, TRACKER_OFFSET).c_str());
+    std::printf("name:             %s\n", layout.name.c_str());
+    std::printf("tracker:          %s\n", layout.tracker.c_str());
+    std::printf("format version:   %d.%02d\n", layout.version >> 8, layout.version & 255);
     std::printf("channels:         %d\n", song->channel_count);
     std::printf("song length:      %d\n", song->song_length);
     std::printf("restart position: %d\n", song->restart_position);
@@ -66,4 +61,11 @@ void print_module_info(const Song* song, const std::string& bytes) {
     std::printf("frequency table:  %s\n", (song->flags & SONG_LINEAR_FREQUENCIES) ? "linear" : "Amiga");
     std::printf("tempo:            %d\n", song->default_tempo);
     std::printf("BPM:              %d\n", song->default_bpm);
+    print_duration(song, rate);
+    for (int32_t i = 0; i < song->instrument_count; ++i) {
+        const InstrumentFacts& facts = layout.instruments[static_cast<size_t>(i)];
+        std::printf("instrument %3d    \"%s\"\n", i + 1, facts.name.c_str());
+        print_samples(song->instruments[i], facts);
+    }
+    std::fflush(stdout);
 }

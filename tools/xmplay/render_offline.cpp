@@ -2,29 +2,44 @@
 // thread, block after block, into a WAV file, bare PCM and a snapshot table.
 // The blocks come out in the order the device would have been given them, so
 // the sound is bit for bit what live play sends.
+//
+// A WAV file starts with a plain 44-byte header. When the output can be
+// rewound (a regular file) the header is written again at the end with the
+// real sizes; on a pipe it stays as first written, with the largest sizes,
+// which stream readers take as "until the end of the data". The PCM after
+// the header is the same bytes either way.
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
+#include "platform/terminal.h"
 #include "player/output/stream.h"
 #include "tools/xmplay/xmplay.h"
 
 namespace {
 
 constexpr uint32_t WAV_HEADER_BYTES = 44;
-// Playing a song once stops here even when play never comes back to a row it
-// has played (pattern loops of several channels can run for ages).
-constexpr int64_t ONCE_LIMIT_SECONDS = 2 * 60 * 60;
 constexpr uint64_t WAV_DATA_LIMIT = 0xFFFFFFFFull - (WAV_HEADER_BYTES - 8);
+constexpr uint32_t STREAM_SIZE = 0xFFFFFFFFu;  // a stream's RIFF and data sizes
 
 constexpr bool LITTLE_ENDIAN_HOST = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
 constexpr size_t OUTPUT_BUFFER_BYTES = 1 << 20;
 
+// One output file and the first thing that went wrong with it.
+struct Output {
+    const char* option;  // "--wav", for messages
+    std::string path;    // empty: not asked for; "-": standard output
+    FILE* file;
+    bool seekable;
+    long start;          // where the output began in the file (standard output may be past 0)
+    std::string error;   // empty while all is well
+};
+
 struct Outputs {
-    FILE* wav;
-    FILE* raw;
-    FILE* snapshots;
-    bool failed;  // a write went wrong
+    Output wav;
+    Output raw;
+    Output snapshots;
 };
 
 void put_u32(uint8_t* at, uint32_t value) {
@@ -36,10 +51,10 @@ void put_u16(uint8_t* at, uint16_t value) {
     at[1] = static_cast<uint8_t>(value >> 8);
 }
 
-// RIFF header of 16-bit stereo PCM at `rate` with `data_bytes` of samples.
-void wav_header(uint8_t* header, int32_t rate, uint32_t data_bytes) {
+// RIFF header of 16-bit stereo PCM at `rate`; sizes as given.
+void wav_header(uint8_t* header, int32_t rate, uint32_t riff_bytes, uint32_t data_bytes) {
     std::memcpy(header, "RIFF", 4);
-    put_u32(header + 4, 36 + data_bytes);
+    put_u32(header + 4, riff_bytes);
     std::memcpy(header + 8, "WAVEfmt ", 8);
     put_u32(header + 16, 16);
     put_u16(header + 20, 1);  // PCM
@@ -52,11 +67,23 @@ void wav_header(uint8_t* header, int32_t rate, uint32_t data_bytes) {
     put_u32(header + 40, data_bytes);
 }
 
+// Keeps the first failure of an output, in the system's words.
+void note_failure(Output* output) {
+    if (!output->error.empty()) return;
+    output->error = errno != 0 ? std::strerror(errno) : "write failed";
+}
+
+void write_bytes(Output* output, const void* bytes, size_t count) {
+    if (output->file == nullptr || !output->error.empty()) return;
+    errno = 0;
+    if (std::fwrite(bytes, 1, count, output->file) != count) note_failure(output);
+}
+
 // Interleaved int16 as little-endian bytes, whatever the host's order.
-void write_pcm(FILE* file, const int16_t* pcm, int64_t frames, Outputs* outputs) {
+void write_pcm(Output* output, const int16_t* pcm, int64_t frames) {
+    if (output->file == nullptr) return;
     if constexpr (LITTLE_ENDIAN_HOST) {
-        auto values = static_cast<size_t>(frames) * 2;
-        if (std::fwrite(pcm, 2, values, file) != values) outputs->failed = true;
+        write_bytes(output, pcm, static_cast<size_t>(frames) * 4);
         return;
     }
     uint8_t bytes[4096];
@@ -64,114 +91,145 @@ void write_pcm(FILE* file, const int16_t* pcm, int64_t frames, Outputs* outputs)
     for (int64_t at = 0; at < values;) {
         int64_t count = values - at < 2048 ? values - at : 2048;
         for (int64_t i = 0; i < count; ++i) put_u16(bytes + 2 * i, static_cast<uint16_t>(pcm[at + i]));
-        if (std::fwrite(bytes, 2, static_cast<size_t>(count), file) != static_cast<size_t>(count)) {
-            outputs->failed = true;
-        }
+        write_bytes(output, bytes, static_cast<size_t>(count) * 2);
         at += count;
     }
 }
 
-void write_snapshot(FILE* file, int64_t block, const SyncSnapshot& snapshot, Outputs* outputs) {
-    int written = std::fprintf(file, "%" PRId64 " %u %u %" PRId32, block, snapshot.order, snapshot.row,
+void write_snapshot(Output* output, int64_t block, const SyncSnapshot& snapshot) {
+    if (output->file == nullptr) return;
+    char line[512];
+    int length = std::snprintf(line, sizeof line, "%" PRId64 " %u %u %" PRId32, block, snapshot.order, snapshot.row,
                                snapshot.elapsed_ms);
-    for (int i = 0; i < 32 && written > 0; ++i) {
+    for (int i = 0; i < 32; ++i) {
         int32_t note;
         std::memcpy(&note, reinterpret_cast<const uint8_t*>(&snapshot.channel_notes) + 4 * i, 4);
-        written = std::fprintf(file, " %" PRId32, note);
+        length += std::snprintf(line + length, sizeof line - static_cast<size_t>(length), " %" PRId32, note);
     }
-    if (written < 0 || std::fputc('\n', file) == EOF) outputs->failed = true;
+    line[length++] = '\n';
+    write_bytes(output, line, static_cast<size_t>(length));
 }
 
-FILE* open_output(const std::string& path, bool* ok) {
-    if (path.empty()) return nullptr;
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        std::fprintf(stderr, "xmplay: cannot write %s\n", path.c_str());
-        *ok = false;
-        return nullptr;
-    }
-    std::setvbuf(file, nullptr, _IOFBF, OUTPUT_BUFFER_BYTES);  // fewer, larger writes
-    return file;
-}
-
-bool close_output(FILE* file, const std::string& path) {
-    if (file == nullptr) return true;
-    if (std::fclose(file) != 0) {
-        std::fprintf(stderr, "xmplay: cannot write %s\n", path.c_str());
+// False, with the reason on standard error, when the file cannot be made.
+bool open_output(Output* output) {
+    if (output->path.empty()) return true;
+    bool binary = output->option != std::string("--snapshots");
+    if (output->path == "-" && binary && terminal_is_terminal(stdout)) {
+        std::fprintf(stderr, "xmplay: %s - writes sound to standard output, which is a terminal; send it to a file or a pipe\n",
+                     output->option);
         return false;
     }
+    errno = 0;
+    output->file = output->path == "-" ? stdout : std::fopen(output->path.c_str(), "wb");
+    if (output->file == nullptr) {
+        std::fprintf(stderr, "xmplay: cannot write %s: %s\n", output->path.c_str(), std::strerror(errno));
+        return false;
+    }
+    output->seekable = file_is_seekable(output->file);
+    output->start = output->seekable ? std::ftell(output->file) : 0;
+    if (output->start < 0) output->seekable = false;
+    std::setvbuf(output->file, nullptr, _IOFBF, OUTPUT_BUFFER_BYTES);  // fewer, larger writes
     return true;
 }
 
-// Writes the final header over the placeholder.
-bool finish_wav(FILE* file, int32_t rate, uint64_t data_bytes) {
+// The final sizes over the first header, where the file can be rewound.
+void finish_wav(Output* wav, int32_t rate, uint64_t data_bytes) {
+    if (wav->file == nullptr || !wav->seekable || !wav->error.empty()) return;
     uint8_t header[WAV_HEADER_BYTES];
-    wav_header(header, rate, static_cast<uint32_t>(data_bytes));
-    return std::fseek(file, 0, SEEK_SET) == 0 && std::fwrite(header, 1, sizeof header, file) == sizeof header;
+    auto data = static_cast<uint32_t>(data_bytes);
+    wav_header(header, rate, data + (WAV_HEADER_BYTES - 8), data);
+    errno = 0;
+    if (std::fseek(wav->file, wav->start, SEEK_SET) != 0) {
+        note_failure(wav);
+        return;
+    }
+    write_bytes(wav, header, sizeof header);
 }
 
-bool close_outputs(Outputs* outputs, const XmplayOptions& options, uint64_t data_bytes) {
-    bool ok = !outputs->failed;
-    if (outputs->wav != nullptr && !finish_wav(outputs->wav, options.rate, data_bytes)) ok = false;
-    if (!close_output(outputs->wav, options.wav_path)) ok = false;
-    if (!close_output(outputs->raw, options.raw_path)) ok = false;
-    if (!close_output(outputs->snapshots, options.snapshots_path)) ok = false;
-    if (outputs->failed) std::fprintf(stderr, "xmplay: writing the output failed\n");
-    return ok;
+// Flushes and closes; false, with the reason on standard error, when any
+// write of the output failed.
+bool close_output(Output* output) {
+    if (output->file == nullptr) return true;
+    errno = 0;
+    if (std::fflush(output->file) != 0) note_failure(output);
+    if (output->file != stdout) {
+        errno = 0;
+        if (std::fclose(output->file) != 0) note_failure(output);
+    }
+    output->file = nullptr;
+    if (output->error.empty()) return true;
+    const char* name = output->path == "-" ? "standard output" : output->path.c_str();
+    std::fprintf(stderr, "xmplay: cannot write %s (%s): %s\n", name, output->option, output->error.c_str());
+    return false;
+}
+
+bool any_failed(const Outputs& outputs) {
+    return !outputs.wav.error.empty() || !outputs.raw.error.empty() || !outputs.snapshots.error.empty();
 }
 
 // Frames of the block just rendered (starting at frame `written`) that belong
-// to the output; 0 ends the rendering. Without a target: up to the song's end.
+// to the output; 0 ends the rendering. Without a length: up to the song's
+// end, or the two-hour bound.
 int64_t frames_to_keep(int64_t written, int64_t target) {
     int64_t end = song_end_frame();
-    int64_t stop = target >= 0 ? target : end >= 0 ? end : ONCE_LIMIT_SECONDS * mixing_rate;
+    int64_t stop = target >= 0 ? target : ONCE_LIMIT_SECONDS * mixing_rate;
+    if (end >= 0 && end < stop) stop = end;
     int64_t frames = stop - written < block_frames ? stop - written : block_frames;
     return frames < 0 ? 0 : frames;
+}
+
+void report_end(int64_t written, int64_t target) {
+    if (song_end_frame() >= 0 && (target < 0 || written < target)) {
+        std::fprintf(stderr, "xmplay: end of song after %" PRId64 " frames: play returned to order %d row %d\n",
+                     written, song_end_order(), song_end_row());
+    } else if (target < 0) {
+        std::fprintf(stderr, "xmplay: no end of song in the first %" PRId64 " s; stopped there (--seconds renders more)\n",
+                     ONCE_LIMIT_SECONDS);
+    }
 }
 
 }  // namespace
 
 int render_offline(Song* song, const XmplayOptions& options) {
-    song_end_watch(song);
+    song_watch(song, options.passes);
     if (!player_init_offline(options.rate) || !song_render_start(song)) {
         std::fprintf(stderr, "xmplay: the module cannot be played at %d Hz\n", options.rate);
         player_close();
         return EXIT_FAILED;
     }
-    bool ok = true;
-    Outputs outputs{open_output(options.wav_path, &ok), open_output(options.raw_path, &ok),
-                    open_output(options.snapshots_path, &ok), false};
-    uint8_t placeholder[WAV_HEADER_BYTES] = {};
-    if (ok && outputs.wav != nullptr && std::fwrite(placeholder, 1, sizeof placeholder, outputs.wav) != sizeof placeholder) {
-        outputs.failed = true;
+    Outputs outputs{{"--wav", options.wav_path, nullptr, false, 0, ""},
+                    {"--raw", options.raw_path, nullptr, false, 0, ""},
+                    {"--snapshots", options.snapshots_path, nullptr, false, 0, ""}};
+    bool opened = open_output(&outputs.wav) && open_output(&outputs.raw) && open_output(&outputs.snapshots);
+    if (opened && outputs.wav.file != nullptr) {
+        uint8_t header[WAV_HEADER_BYTES];
+        wav_header(header, options.rate, STREAM_SIZE, STREAM_SIZE);
+        write_bytes(&outputs.wav, header, sizeof header);
     }
     int64_t target = requested_frames(options, block_frames);
     int64_t written = 0;
     bool too_long = false;
-    for (int64_t block = 0; ok && !outputs.failed; ++block) {
+    for (int64_t block = 0; opened && !any_failed(outputs); ++block) {
         SyncSnapshot snapshot;
         const int16_t* pcm = song_render_next(&snapshot);
         int64_t frames = frames_to_keep(written, target);
         if (frames == 0) break;
-        if (outputs.wav != nullptr && static_cast<uint64_t>(written + frames) * 4 > WAV_DATA_LIMIT) {
+        if (outputs.wav.file != nullptr && static_cast<uint64_t>(written + frames) * 4 > WAV_DATA_LIMIT) {
             too_long = true;
             break;
         }
-        if (outputs.wav != nullptr) write_pcm(outputs.wav, pcm, frames, &outputs);
-        if (outputs.raw != nullptr) write_pcm(outputs.raw, pcm, frames, &outputs);
-        if (outputs.snapshots != nullptr) write_snapshot(outputs.snapshots, block, snapshot, &outputs);
+        write_pcm(&outputs.wav, pcm, frames);
+        write_pcm(&outputs.raw, pcm, frames);
+        write_snapshot(&outputs.snapshots, block, snapshot);
         written += frames;
         if (frames < block_frames) break;
     }
-    if (ok && target < 0 && song_end_frame() >= 0) {
-        std::fprintf(stderr, "xmplay: end of song after %" PRId64 " frames: play returned to order %d row %d\n",
-                     written, song_end_order(), song_end_row());
-    } else if (ok && target < 0 && !outputs.failed && !too_long) {
-        std::fprintf(stderr, "xmplay: no end of song in the first %" PRId64 " s; stopped there (--seconds renders more)\n",
-                     ONCE_LIMIT_SECONDS);
-    }
-    if (too_long) std::fprintf(stderr, "xmplay: stopped at the 4 GB size limit of a WAV file\n");
-    ok = close_outputs(&outputs, options, static_cast<uint64_t>(written) * 4) && ok && !too_long;
+    finish_wav(&outputs.wav, options.rate, static_cast<uint64_t>(written) * 4);
+    bool ok = opened;
+    for (Output* output : {&outputs.wav, &outputs.raw, &outputs.snapshots}) ok = close_output(output) && ok;
+    if (ok && too_long) std::fprintf(stderr, "xmplay: stopped at the 4 GB size limit of a WAV file\n");
+    if (ok && !too_long) report_end(written, target);
+    ok = ok && !too_long;
     song_stop(song);
     player_close();
     return ok ? 0 : EXIT_FAILED;

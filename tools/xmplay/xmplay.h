@@ -1,57 +1,146 @@
-// xmplay: plays an XM module through the sound device, or renders it offline
+// xmplay: plays XM modules through the sound device, or renders them offline
 // through the output stream's own block renderer.
+//
+// Units: a frame is one left/right pair of output samples; positions in a
+// song count frames from its start at the mixing rate, whatever was skipped
+// or paused.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct Song;
 
-constexpr int EXIT_FAILED = 1;     // file missing, not XM, refused, cannot write or play
-constexpr int EXIT_USAGE = 2;      // bad arguments
+constexpr char XMPLAY_VERSION[] = "1.0";
+
+constexpr int EXIT_FAILED = 1;  // a file missing, not XM, refused, cannot be written or played
+constexpr int EXIT_USAGE = 2;   // bad arguments
 constexpr int EXIT_INTERRUPTED = 130;
 
+// Playing a song "once" stops here even when play never comes back to a row
+// it has played (pattern loops of several channels can run for ages).
+constexpr int64_t ONCE_LIMIT_SECONDS = 2 * 60 * 60;
+
 struct XmplayOptions {
-    std::string module_path;
-    std::string wav_path;        // empty: none
+    std::vector<std::string> module_paths;  // "-": standard input
+    std::string wav_path;                   // empty: none; "-": standard output
     std::string raw_path;
     std::string snapshots_path;
-    int64_t blocks;              // -1: no length in blocks
-    double seconds;              // < 0: no length in seconds
-    int32_t rate;                // mixing rate, frames per second
+    int64_t blocks;   // -1: no length in blocks
+    double seconds;   // < 0: no length in seconds
+    int32_t rate;     // mixing rate, frames per second
+    int32_t passes;   // times each song is played through, 1 and up; 0: until stopped
     bool info;
     bool help;
+    bool version;
 };
 
+// --- arguments.cpp
 // False with a one-line reason in `error` for bad arguments.
 bool parse_arguments(int argc, char** argv, XmplayOptions* options, std::string* error);
 void print_help(const char* program);
+void print_version();
 bool renders_offline(const XmplayOptions& options);
-// Frames the options ask for; -1 when they give no length (play the song once).
+// Frames the options ask for; -1 when they give no length (play the song through).
 int64_t requested_frames(const XmplayOptions& options, int32_t block_frames);
 
-// The whole file, and whether it carries the XM signature.
+// --- module_file.cpp
+// The whole file as read, or why it could not be read.
 struct ModuleFile {
     std::string bytes;
-    bool readable;  // false: cannot be opened or read; `error` says why
+    bool readable;      // false: `error` says why, in the system's words
     std::string error;
 };
 ModuleFile read_module_file(const std::string& path);
 bool has_xm_signature(const std::string& bytes);
-// Header facts of a loaded module on standard output.
-void print_module_info(const Song* song, const std::string& bytes);
+// Loads the module from the file's bytes. Null, with one line on standard
+// error, when it is not a module the player takes; a module cut short loads
+// with one warning line that says what is missing.
+Song* load_module(const std::string& path, const ModuleFile& file);
 
-// Song end: play comes back to a row it has already played (the wrap after
-// the last order position, or a backward jump), not counting pattern loops.
-// Installed before play starts; the hook runs on whichever thread renders.
-void song_end_watch(Song* song);
-// First frame of the tick that returned to a played row; -1 until then.
+// --- module_layout.cpp
+// What the XM file holds beyond the Song: names, the samples as stored, and
+// where a file cut short ends. Read by the loader's own rules.
+enum class ModulePart { NONE, HEADER, PATTERN, INSTRUMENT, SAMPLE_HEADER, SAMPLE_DATA };
+
+struct SampleFacts {
+    std::string name;
+    uint32_t length_bytes;  // as stored in the header
+    uint8_t type;           // bit 0 forward loop, bit 1 ping-pong, bit 4 16-bit data
+};
+
+struct InstrumentFacts {
+    std::string name;
+    int32_t sample_count;  // 0..16
+    SampleFacts samples[16];
+};
+
+struct ModuleLayout {
+    std::string name;
+    std::string tracker;
+    uint16_t version;  // format version, e.g. 0x0104
+    int32_t stored_patterns;
+    int32_t instrument_count;
+    std::vector<InstrumentFacts> instruments;  // instrument_count entries
+    // A file cut short: the first part that it does not hold whole.
+    ModulePart cut_part;      // NONE: every part is whole
+    int32_t cut_index;        // pattern or instrument (from 0)
+    int32_t cut_sample;       // sample within the instrument (from 0)
+    int64_t cut_bytes_held;   // bytes of that part the file holds
+    int64_t cut_bytes_wanted; // bytes the part needs (as far as known)
+    int64_t file_size;
+};
+
+ModuleLayout read_module_layout(const std::string& bytes);
+// One phrase for a person: what a file cut short lacks; empty when whole.
+std::string describe_missing(const ModuleLayout& layout);
+
+// --- song_watch.cpp
+// The song's end: play comes back to a row it has already played (the wrap
+// after the last order position, or a backward jump), not counting pattern
+// loops. With `passes` above 1 the end is the passes-th such return, the
+// played rows forgotten at each; 0 never ends. Installed before play starts;
+// the hook runs on whichever thread renders.
+void song_watch(Song* song, int32_t passes);
+// First frame of the tick that ended the song; -1 until then.
 int64_t song_end_frame();
 int32_t song_end_order();
 int32_t song_end_row();
+// Speed and BPM as they stood at the end of block `block` of the song, from
+// the last few seconds rendered; false when that block is not among them.
+bool song_block_tempo(int64_t block, int32_t* speed, int32_t* bpm);
 
+// --- song_survey.cpp
+// Runs the song's ticks from its start without mixing (hundreds of times
+// faster than rendering), with the same end rule and frame count as a
+// render. Needs the stream's settings (player_init or player_init_offline)
+// and stops whatever plays.
+struct RowStart {
+    int64_t frame;  // first frame of the row
+    int32_t order;
+    int32_t row;
+};
+struct SongLength {
+    int64_t end_frame;  // frames up to the end; -1: no end within ONCE_LIMIT_SECONDS
+    int32_t end_order;  // the row play returned to
+    int32_t end_row;
+};
+SongLength survey_song_length(Song* song);
+// The start of the order position after the one heard at frame `heard`
+// (direction +1), or before it (-1), in the song played `passes` times; the
+// song's end when it comes first; -1 when there is none.
+int64_t survey_order_start(Song* song, int32_t passes, int64_t heard, int32_t direction);
+// M:SS.ss
+std::string format_time(int64_t frames, int32_t rate);
+
+// --- module_info.cpp
+// Header facts, duration, instruments and samples on standard output.
+void print_module_info(Song* song, const ModuleLayout& layout, int32_t rate);
+
+// --- render_offline.cpp
 int render_offline(Song* song, const XmplayOptions& options);
-// Live play with a status line; stops at the song's end, after the requested
-// length, or on Ctrl-C.
-int play_live(Song* song, const XmplayOptions& options);
+
+// --- play_live.cpp (play_live_silent.cpp in a build without a sound device)
+// Plays the files in turn with keys and a status line; the exit status.
+int play_live(const XmplayOptions& options);

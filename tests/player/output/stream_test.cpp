@@ -3,6 +3,7 @@
 // stand-in, so that tick placement, elapsed time and snapshots are seen exactly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -341,4 +342,41 @@ TEST_F(OutputStream, OfflineRenderingRepeatsExactly) {
     EXPECT_EQ(int32_t{first_snapshots[0].channel_notes[0]}, 1);
     EXPECT_EQ(first_snapshots[0].row, 0);
     EXPECT_EQ(int32_t{first_snapshots[0].channel_notes[1]}, 0);
+}
+
+// Starting at a later block: the ring and the snapshots hold what a play
+// from the song's start holds there, even after a play that left voices
+// sounding.
+TEST_F(OutputStream, PlayFromABlockIsThePlayFromTheStartSeenFromThere) {
+    // Channel 1 starts a looping note on the last row only: a voice left
+    // sounding by the earlier play is heard from the first block on.
+    XmModule module = module_with_cells(2, {}, 8, {instrument_with_sample(square_sample(64, 8))});
+    for (uint16_t row : {0, 2, 4}) set_cell(module.patterns[0], 2, row, 0, note_cell(static_cast<uint8_t>(49 + row), 1));
+    set_cell(module.patterns[0], 2, 7, 1, note_cell(44, 1));
+    SongPtr song(load_song_from_module(module));
+    ASSERT_NE(song, nullptr);
+    constexpr int32_t FIRST = 37, BLOCKS = FIRST + 100;
+    ASSERT_TRUE(player_init_offline(44100));
+    ASSERT_TRUE(song_render_start(song.get()));
+    std::vector<int16_t> pcm;
+    std::vector<SyncSnapshot> snapshots(BLOCKS);
+    for (int32_t block = 0; block < BLOCKS; ++block) {
+        const int16_t* block_pcm = song_render_next(&snapshots[block]);
+        pcm.insert(pcm.end(), block_pcm, block_pcm + 884 * 2);
+    }
+    song_stop(song.get());
+
+    ASSERT_TRUE(player_init(44100));
+    for (int32_t first : {FIRST, 0}) {
+        SCOPED_TRACE(first);
+        // The first play leaves voices sounding at its end of the ring.
+        ASSERT_TRUE(song_play(song.get()));
+        ASSERT_TRUE(song_play_from(song.get(), first));
+        const int16_t* ring = stream_output_ring();
+        EXPECT_TRUE(std::equal(ring, ring + 88400 * 2, pcm.begin() + first * 884 * 2));
+        EXPECT_EQ(std::memcmp(stream_snapshots(), &snapshots[static_cast<size_t>(first)], 100 * sizeof(SyncSnapshot)), 0);
+        EXPECT_EQ(stream_audible_block(), 0);
+        song_stop(song.get());
+    }
+    EXPECT_FALSE(song_play_from(song.get(), -1));
 }
