@@ -1,0 +1,157 @@
+#include "e2e/sound_check.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "player/module/file_access.h"
+#include "player/module/song.h"
+#include "player/output/stream.h"
+#include "support/child_process.h"
+
+namespace {
+
+// Below this peak a stretch counts as silent: dither-free 16-bit music that
+// is playing rises far above it.
+constexpr int SOUND_PEAK = 100;
+// Gaps longer than this are not looked for: a device that stalls that long
+// fails the test anyway.
+constexpr double LONGEST_GAP_SECONDS = 2.0;
+
+int64_t first_sound_frame(const std::vector<int16_t>& pcm) {
+    for (size_t i = 0; i < pcm.size(); ++i) {
+        if (pcm[i] != 0) return int64_t(i / 2);
+    }
+    return -1;
+}
+
+int64_t last_sound_frame(const std::vector<int16_t>& pcm) {
+    for (size_t i = pcm.size(); i > 0; --i) {
+        if (pcm[i - 1] != 0) return int64_t((i - 1) / 2);
+    }
+    return -1;
+}
+
+int peak_of(const int16_t* pcm, int64_t frames) {
+    int peak = 0;
+    for (int64_t i = 0; i < 2 * frames; ++i) peak = std::max(peak, std::abs(int{pcm[i]}));
+    return peak;
+}
+
+// Whether `frames` frames of the reference at `at` are in the recording at
+// `recorded_at`, exactly.
+bool heard_exactly(const std::vector<int16_t>& reference, int64_t at, const std::vector<int16_t>& recorded,
+                   int64_t recorded_at, int64_t frames) {
+    if (recorded_at < 0 || size_t(2 * (recorded_at + frames)) > recorded.size()) return false;
+    return std::memcmp(&reference[size_t(2 * at)], &recorded[size_t(2 * recorded_at)],
+                       size_t(4 * frames)) == 0;
+}
+
+}  // namespace
+
+Reference render_reference(const std::string& module_path, int32_t rate, int32_t end_order) {
+    Reference reference = {{}, -1, 0, 0, rate};
+    set_file_callbacks(memory_file_open, memory_file_close, memory_file_read, memory_file_seek,
+                       memory_file_tell);
+    if (!player_init_offline(rate)) return reference;
+    Song* song = song_load(module_path.c_str(), nullptr);
+    if (song == nullptr) return reference;
+    if (!song_render_start(song)) {
+        song_free(song);
+        return reference;
+    }
+    reference.block_frames = block_frames;
+    reference.ring_blocks = stream_block_count();
+    const int32_t block_limit = 30 * 60 * rate / block_frames;  // half an hour
+    for (int32_t block = 0; block < block_limit; ++block) {
+        SyncSnapshot snapshot = {};
+        const int16_t* pcm = song_render_next(&snapshot);
+        if (pcm == nullptr) break;
+        reference.pcm.insert(reference.pcm.end(), pcm, pcm + 2 * block_frames);
+        if (snapshot.order == end_order) {
+            reference.end_block = block;
+            break;
+        }
+    }
+    song_stop(song);
+    song_free(song);
+    return reference;
+}
+
+double reference_seconds(const Reference& reference) {
+    return reference.rate > 0 ? double(reference.pcm.size() / 2) / reference.rate : 0.0;
+}
+
+std::vector<int16_t> read_pcm(const std::string& path) {
+    std::string bytes = read_whole_file(path);
+    std::vector<int16_t> pcm(bytes.size() / 4 * 2);
+    if (!pcm.empty()) std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
+    return pcm;
+}
+
+SoundFigures compare_with_reference(const Reference& reference, const std::vector<int16_t>& recorded) {
+    SoundFigures figures = {};
+    const int64_t rate = reference.rate;
+    const int64_t block = reference.block_frames;
+    const int64_t reference_frames = int64_t(reference.pcm.size() / 2);
+    const int64_t recorded_frames = int64_t(recorded.size() / 2);
+    figures.recorded_seconds = rate > 0 ? double(recorded_frames) / rate : 0.0;
+    const int64_t reference_start = first_sound_frame(reference.pcm);
+    const int64_t recorded_start = first_sound_frame(recorded);
+    figures.reference_sounds = reference_start >= 0;
+    figures.recording_sounds = recorded_start >= 0;
+    if (!figures.reference_sounds || !figures.recording_sounds || block <= 0) return figures;
+    int64_t offset = recorded_start - reference_start;
+    figures.offset = offset;
+    figures.first_sound_seconds = double(recorded_start) / rate;
+    figures.last_sound_seconds = double(last_sound_frame(recorded) + 1 - offset) / rate;
+    figures.reference_last_sound_seconds = double(last_sound_frame(reference.pcm) + 1) / rate;
+
+    // The first ring is rendered before play starts and handed over whole.
+    figures.ring_frames = std::min<int64_t>(reference.ring_blocks * block, reference_frames);
+    while (figures.ring_exact_frames < figures.ring_frames &&
+           heard_exactly(reference.pcm, figures.ring_exact_frames, recorded, offset + figures.ring_exact_frames, 1)) {
+        ++figures.ring_exact_frames;
+    }
+
+    // Later blocks come from the feeder while the device plays. Where the
+    // device ran dry the rest comes later, after a silence: such a gap is
+    // found by looking for the block further on, and counted.
+    const int64_t blocks_in_reference = reference_frames / block;
+    figures.reference_blocks = int(std::max<int64_t>(0, blocks_in_reference - reference.ring_blocks));
+    std::vector<int64_t> offsets(size_t(blocks_in_reference), offset);
+    const int64_t longest_gap = int64_t(LONGEST_GAP_SECONDS * double(rate));
+    for (int64_t index = reference.ring_blocks; index < blocks_in_reference; ++index) {
+        const int64_t at = index * block;
+        offsets[size_t(index)] = offset;
+        if (offset + at + block > recorded_frames) continue;
+        ++figures.blocks;
+        if (heard_exactly(reference.pcm, at, recorded, offset + at, block)) {
+            ++figures.matching_blocks;
+        } else if (peak_of(&reference.pcm[size_t(2 * at)], block) > SOUND_PEAK) {
+            for (int64_t shift = 1; shift <= longest_gap && offset + at + shift + block <= recorded_frames; ++shift) {
+                if (heard_exactly(reference.pcm, at, recorded, offset + at + shift, block)) {
+                    offset += shift;
+                    ++figures.gaps;
+                    figures.gap_seconds += double(shift) / rate;
+                    ++figures.matching_blocks;
+                    offsets[size_t(index)] = offset;
+                    break;
+                }
+            }
+        }
+    }
+
+    // Every second with sound in the reference has sound in the recording.
+    for (int64_t second = 0; (second + 1) * rate <= reference_frames; ++second) {
+        const int64_t at = second * rate;
+        const int64_t recorded_at = at + offsets[size_t(std::min(at / block, blocks_in_reference - 1))];
+        if (recorded_at < 0 || recorded_at + rate > recorded_frames) break;
+        if (peak_of(&reference.pcm[size_t(2 * at)], rate) <= SOUND_PEAK) continue;
+        ++figures.sounding_seconds;
+        if (peak_of(&recorded[size_t(2 * recorded_at)], rate) <= SOUND_PEAK) {
+            figures.silent_seconds.push_back(int(second));
+        }
+    }
+    return figures;
+}
