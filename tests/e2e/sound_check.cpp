@@ -17,6 +17,9 @@ constexpr int SOUND_PEAK = 100;
 // Gaps longer than this are not looked for: a device that stalls that long
 // fails the test anyway.
 constexpr double LONGEST_GAP_SECONDS = 2.0;
+// After a run of zeros the reference must go on for this many frames (or to
+// its end) for the zeros to count as a gap; a stretch of lost sound does not.
+constexpr int64_t GAP_CONFIRM_FRAMES = 32;
 
 int64_t first_sound_frame(const std::vector<int16_t>& pcm) {
     for (size_t i = 0; i < pcm.size(); ++i) {
@@ -38,13 +41,49 @@ int peak_of(const int16_t* pcm, int64_t frames) {
     return peak;
 }
 
-// Whether `frames` frames of the reference at `at` are in the recording at
-// `recorded_at`, exactly.
-bool heard_exactly(const std::vector<int16_t>& reference, int64_t at, const std::vector<int16_t>& recorded,
-                   int64_t recorded_at, int64_t frames) {
-    if (recorded_at < 0 || size_t(2 * (recorded_at + frames)) > recorded.size()) return false;
-    return std::memcmp(&reference[size_t(2 * at)], &recorded[size_t(2 * recorded_at)],
-                       size_t(4 * frames)) == 0;
+bool silent_frame(const std::vector<int16_t>& pcm, int64_t frame) {
+    return pcm[size_t(2 * frame)] == 0 && pcm[size_t(2 * frame + 1)] == 0;
+}
+
+bool same_frame(const std::vector<int16_t>& reference, int64_t at, const std::vector<int16_t>& recorded,
+                int64_t recorded_at) {
+    return reference[size_t(2 * at)] == recorded[size_t(2 * recorded_at)] &&
+           reference[size_t(2 * at + 1)] == recorded[size_t(2 * recorded_at + 1)];
+}
+
+// Follows `frames` frames of the reference from `at` through the recording,
+// which may hold silences the reference lacks: where the device ran dry the
+// server played zeros and the rest came that much later. Returns how many
+// frames were heard exactly, gaps aside, before the first difference;
+// *offset moves past each gap, which is counted in the figures.
+int64_t heard_frames(const std::vector<int16_t>& reference, int64_t at, int64_t frames,
+                     const std::vector<int16_t>& recorded, int64_t* offset, int64_t longest_gap,
+                     SoundFigures* figures, int64_t rate) {
+    const int64_t recorded_frames = int64_t(recorded.size() / 2);
+    for (int64_t done = 0; done < frames; ++done) {
+        int64_t recorded_at = *offset + at + done;
+        if (recorded_at < 0 || recorded_at >= recorded_frames) return done;
+        if (same_frame(reference, at + done, recorded, recorded_at)) continue;
+        // A gap shows as zeros where the reference has sound; the sound
+        // must go on right after them.
+        if (!silent_frame(recorded, recorded_at)) return done;
+        int64_t gap = 0;
+        while (gap <= longest_gap && recorded_at + gap < recorded_frames && silent_frame(recorded, recorded_at + gap)) {
+            ++gap;
+        }
+        if (gap > longest_gap) return done;
+        const int64_t confirm = std::min(GAP_CONFIRM_FRAMES, int64_t(reference.size() / 2) - (at + done));
+        for (int64_t i = 0; i < confirm; ++i) {
+            if (recorded_at + gap + i >= recorded_frames ||
+                !same_frame(reference, at + done + i, recorded, recorded_at + gap + i)) {
+                return done;
+            }
+        }
+        *offset += gap;
+        ++figures->gaps;
+        figures->gap_seconds += double(gap) / double(rate);
+    }
+    return frames;
 }
 
 }  // namespace
@@ -108,37 +147,22 @@ SoundFigures compare_with_reference(const Reference& reference, const std::vecto
     figures.reference_last_sound_seconds = double(last_sound_frame(reference.pcm) + 1) / rate;
 
     // The first ring is rendered before play starts and handed over whole.
+    const int64_t longest_gap = int64_t(LONGEST_GAP_SECONDS * double(rate));
     figures.ring_frames = std::min<int64_t>(reference.ring_blocks * block, reference_frames);
-    while (figures.ring_exact_frames < figures.ring_frames &&
-           heard_exactly(reference.pcm, figures.ring_exact_frames, recorded, offset + figures.ring_exact_frames, 1)) {
-        ++figures.ring_exact_frames;
-    }
+    figures.ring_exact_frames =
+        heard_frames(reference.pcm, 0, figures.ring_frames, recorded, &offset, longest_gap, &figures, rate);
 
-    // Later blocks come from the feeder while the device plays. Where the
-    // device ran dry the rest comes later, after a silence: such a gap is
-    // found by looking for the block further on, and counted.
+    // Later blocks come from the feeder while the device plays.
     const int64_t blocks_in_reference = reference_frames / block;
     figures.reference_blocks = int(std::max<int64_t>(0, blocks_in_reference - reference.ring_blocks));
     std::vector<int64_t> offsets(size_t(blocks_in_reference), offset);
-    const int64_t longest_gap = int64_t(LONGEST_GAP_SECONDS * double(rate));
     for (int64_t index = reference.ring_blocks; index < blocks_in_reference; ++index) {
         const int64_t at = index * block;
         offsets[size_t(index)] = offset;
         if (offset + at + block > recorded_frames) continue;
         ++figures.blocks;
-        if (heard_exactly(reference.pcm, at, recorded, offset + at, block)) {
+        if (heard_frames(reference.pcm, at, block, recorded, &offset, longest_gap, &figures, rate) == block) {
             ++figures.matching_blocks;
-        } else if (peak_of(&reference.pcm[size_t(2 * at)], block) > SOUND_PEAK) {
-            for (int64_t shift = 1; shift <= longest_gap && offset + at + shift + block <= recorded_frames; ++shift) {
-                if (heard_exactly(reference.pcm, at, recorded, offset + at + shift, block)) {
-                    offset += shift;
-                    ++figures.gaps;
-                    figures.gap_seconds += double(shift) / rate;
-                    ++figures.matching_blocks;
-                    offsets[size_t(index)] = offset;
-                    break;
-                }
-            }
         }
     }
 
