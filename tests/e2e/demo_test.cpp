@@ -115,6 +115,7 @@ TEST_F(DemoTest, EndsByItselfAtOrderEightHavingPlayedTheMusic) {
     RecordProperty("run_seconds", std::to_string(run.seconds));
     RecordProperty("song_start_seconds", std::to_string(song_start));
     RecordProperty("recorded_seconds", std::to_string(sound.recorded_seconds));
+    RecordProperty("first_sound_seconds", std::to_string(sound.first_sound_seconds));
     RecordProperty("last_sound_seconds", std::to_string(sound.last_sound_seconds));
     RecordProperty("feeder_blocks_matching",
                    std::to_string(sound.matching_blocks) + "/" + std::to_string(sound.blocks) + " of " +
