@@ -14,12 +14,15 @@ namespace {
 // Below this peak a stretch counts as silent: dither-free 16-bit music that
 // is playing rises far above it.
 constexpr int SOUND_PEAK = 100;
-// Gaps longer than this are not looked for: a device that stalls that long
-// fails the test anyway.
+// Dropouts longer than this are not looked for: a device that stalls that
+// long fails the test anyway.
 constexpr double LONGEST_GAP_SECONDS = 2.0;
 // After a run of zeros the reference must go on for this many frames (or to
-// its end) for the zeros to count as a gap; a stretch of lost sound does not.
+// its end) for the zeros to count as a dropout.
 constexpr int64_t GAP_CONFIRM_FRAMES = 32;
+// What a dropout may take from the recording after its zeros: what the
+// server renders ahead, a few milliseconds.
+constexpr double LONGEST_LOSS_SECONDS = 0.05;
 
 int64_t first_sound_frame(const std::vector<int16_t>& pcm) {
     for (size_t i = 0; i < pcm.size(); ++i) {
@@ -51,39 +54,60 @@ bool same_frame(const std::vector<int16_t>& reference, int64_t at, const std::ve
            reference[size_t(2 * at + 1)] == recorded[size_t(2 * recorded_at + 1)];
 }
 
-// Follows `frames` frames of the reference from `at` through the recording,
-// which may hold silences the reference lacks: where the device ran dry the
-// server played zeros and the rest came that much later. Returns how many
-// frames were heard exactly, gaps aside, before the first difference;
-// *offset moves past each gap, which is counted in the figures.
-int64_t heard_frames(const std::vector<int16_t>& reference, int64_t at, int64_t frames,
-                     const std::vector<int16_t>& recorded, int64_t* offset, int64_t longest_gap,
-                     SoundFigures* figures, int64_t rate) {
+// Follows the reference from frame `from` to `to` through the recording,
+// which may hold dropouts: where the device ran dry the server played zeros
+// and the sound came that much later, possibly without its first few frames
+// (the server took back silence it had rendered ahead, which the monitor had
+// already passed on). Fewer frames are lost than the zeros last, so a dropout
+// always delays the sound: sound merely replaced by zeros is a difference.
+// A dropout begins where the recording is in step: `in_step` tells whether
+// the frames before `from` were heard, so that zeros in the place of sound
+// are not taken for one from their middle.
+// Returns the reference frame reached: `to` or beyond (frames lost in a
+// dropout) when all was heard exactly, dropouts aside, else the first frame
+// that differs. *offset follows each dropout, which is counted in the figures.
+int64_t heard_frames(const std::vector<int16_t>& reference, int64_t from, int64_t to, bool in_step,
+                     const std::vector<int16_t>& recorded, int64_t* offset, SoundFigures* figures,
+                     int64_t rate) {
+    const int64_t longest_gap = int64_t(LONGEST_GAP_SECONDS * double(rate));
+    const int64_t longest_loss = int64_t(LONGEST_LOSS_SECONDS * double(rate));
+    const int64_t reference_frames = int64_t(reference.size() / 2);
     const int64_t recorded_frames = int64_t(recorded.size() / 2);
-    for (int64_t done = 0; done < frames; ++done) {
-        int64_t recorded_at = *offset + at + done;
-        if (recorded_at < 0 || recorded_at >= recorded_frames) return done;
-        if (same_frame(reference, at + done, recorded, recorded_at)) continue;
-        // A gap shows as zeros where the reference has sound; the sound
-        // must go on right after them.
-        if (!silent_frame(recorded, recorded_at)) return done;
+    int64_t at = from;
+    while (at < to) {
+        const int64_t recorded_at = *offset + at;
+        if (recorded_at < 0 || recorded_at >= recorded_frames) return at;
+        if (same_frame(reference, at, recorded, recorded_at)) {
+            ++at;
+            continue;
+        }
+        // A dropout shows as zeros where the reference has sound.
+        if ((at == from && !in_step) || !silent_frame(recorded, recorded_at)) return at;
         int64_t gap = 0;
         while (gap <= longest_gap && recorded_at + gap < recorded_frames && silent_frame(recorded, recorded_at + gap)) {
             ++gap;
         }
-        if (gap > longest_gap) return done;
-        const int64_t confirm = std::min(GAP_CONFIRM_FRAMES, int64_t(reference.size() / 2) - (at + done));
-        for (int64_t i = 0; i < confirm; ++i) {
-            if (recorded_at + gap + i >= recorded_frames ||
-                !same_frame(reference, at + done + i, recorded, recorded_at + gap + i)) {
-                return done;
+        if (gap > longest_gap) return at;
+        // The sound goes on right after the zeros, from the first frame not lost.
+        const int64_t most_lost = std::min(gap - 1, longest_loss);
+        int64_t lost = 0;
+        for (; lost <= most_lost; ++lost) {
+            const int64_t confirm = std::min(GAP_CONFIRM_FRAMES, reference_frames - (at + lost));
+            bool goes_on = confirm > 0;
+            for (int64_t i = 0; i < confirm && goes_on; ++i) {
+                goes_on = recorded_at + gap + i < recorded_frames &&
+                          same_frame(reference, at + lost + i, recorded, recorded_at + gap + i);
             }
+            if (goes_on) break;
         }
-        *offset += gap;
+        if (lost > most_lost) return at;
+        *offset += gap - lost;
+        at += lost;
         ++figures->gaps;
         figures->gap_seconds += double(gap) / double(rate);
+        figures->lost_seconds += double(lost) / double(rate);
     }
-    return frames;
+    return at;
 }
 
 }  // namespace
@@ -147,27 +171,35 @@ SoundFigures compare_with_reference(const Reference& reference, const std::vecto
     figures.reference_last_sound_seconds = double(last_sound_frame(reference.pcm) + 1) / rate;
 
     // The first ring is rendered before play starts and handed over whole.
-    const int64_t longest_gap = int64_t(LONGEST_GAP_SECONDS * double(rate));
     figures.ring_frames = std::min<int64_t>(reference.ring_blocks * block, reference_frames);
-    figures.ring_exact_frames =
-        heard_frames(reference.pcm, 0, figures.ring_frames, recorded, &offset, longest_gap, &figures, rate);
+    const int64_t ring_reached =
+        heard_frames(reference.pcm, 0, figures.ring_frames, true, recorded, &offset, &figures, rate);
+    figures.ring_exact_frames = std::min(ring_reached, figures.ring_frames);
 
-    // Later blocks come from the feeder while the device plays.
+    // Later blocks come from the feeder while the device plays. A block may
+    // begin with frames lost in a dropout at the end of the one before.
     const int64_t blocks_in_reference = reference_frames / block;
     figures.reference_blocks = int(std::max<int64_t>(0, blocks_in_reference - reference.ring_blocks));
     std::vector<int64_t> offsets(size_t(blocks_in_reference), offset);
+    int64_t covered = std::max(ring_reached, figures.ring_frames);
+    bool in_step = ring_reached >= figures.ring_frames;
     for (int64_t index = reference.ring_blocks; index < blocks_in_reference; ++index) {
         const int64_t at = index * block;
         offsets[size_t(index)] = offset;
-        if (offset + at + block > recorded_frames) continue;
-        ++figures.blocks;
-        if (heard_frames(reference.pcm, at, block, recorded, &offset, longest_gap, &figures, rate) == block) {
-            ++figures.matching_blocks;
+        if (offset + at + block > recorded_frames) {
+            in_step = false;
+            continue;
         }
+        ++figures.blocks;
+        const int64_t reached = heard_frames(reference.pcm, std::max(at, covered), at + block, in_step, recorded,
+                                             &offset, &figures, rate);
+        in_step = reached >= at + block;
+        if (in_step) ++figures.matching_blocks;
+        covered = std::max(reached, at + block);
     }
 
     // Every second with sound in the reference has sound in the recording.
-    for (int64_t second = 0; (second + 1) * rate <= reference_frames; ++second) {
+    for (int64_t second = 0; blocks_in_reference > 0 && (second + 1) * rate <= reference_frames; ++second) {
         const int64_t at = second * rate;
         const int64_t recorded_at = at + offsets[size_t(std::min(at / block, blocks_in_reference - 1))];
         if (recorded_at < 0 || recorded_at + rate > recorded_frames) break;

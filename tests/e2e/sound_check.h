@@ -1,7 +1,7 @@
 // Compares what a sound device played, as recorded, with the module
 // rendered offline through the same block renderer: the demo plays exactly
 // the blocks the renderer makes, so the recording holds them bit for bit,
-// shifted by when play started and by any gap where the device ran dry.
+// shifted by when play started and by any dropout where the device ran dry.
 #pragma once
 
 #include <cstdint>
@@ -39,8 +39,9 @@ struct SoundFigures {
     int reference_blocks;         // blocks after the first ring in the reference
     int blocks;                   // of them, compared (the recording reaches them)
     int matching_blocks;          // of those, heard exactly
-    int gaps;                     // silences that delay the rest of the recording (device ran dry)
-    double gap_seconds;           // their length in all
+    int gaps;                     // dropouts: zeros where the device ran dry, the rest coming later
+    double gap_seconds;           // the zeros in all
+    double lost_seconds;          // sound missing from the recording right after them
     int sounding_seconds;         // whole seconds with sound in the reference that were compared
     std::vector<int> silent_seconds;  // those of them without sound in the recording
 };

@@ -79,6 +79,19 @@ TEST(SoundCheck, SilencesInsertedByTheDeviceAreGapsNotDifferences) {
     EXPECT_NEAR(gapped.gap_seconds, 0.29, 1e-9);
     EXPECT_NEAR(gapped.last_sound_seconds, 3.90 + 0.29, 1e-9);
     EXPECT_TRUE(gapped.silent_seconds.empty());
+
+    // The sound after the zeros may lack its first frames, fewer than the
+    // zeros: once inside a block, once across the start of the next.
+    const SoundFigures clipped = compare_with_reference(
+        reference, joined({zeros(3), part(reference, 0, 84), zeros(8), part(reference, 87, 128), zeros(6),
+                           part(reference, 132, 400), zeros(5)}));
+    EXPECT_EQ(clipped.ring_exact_frames, 40);
+    EXPECT_EQ(clipped.matching_blocks, 36);
+    EXPECT_EQ(clipped.blocks, 36);
+    EXPECT_EQ(clipped.gaps, 2);
+    EXPECT_NEAR(clipped.gap_seconds, 0.14, 1e-9);
+    EXPECT_NEAR(clipped.lost_seconds, 0.07, 1e-9);
+    EXPECT_NEAR(clipped.last_sound_seconds, 3.90 + 0.07, 1e-9);
 }
 
 TEST(SoundCheck, WrongOrMissingSoundIsCounted) {
@@ -99,6 +112,14 @@ TEST(SoundCheck, WrongOrMissingSoundIsCounted) {
     sound = compare_with_reference(reference, recording);
     EXPECT_EQ(sound.matching_blocks, 20 - RING);
     EXPECT_EQ(sound.blocks, 36);
+
+    // More sound missing after zeros than a dropout takes: nothing is in its
+    // place up to the pause, where the recording falls in step again.
+    recording = joined({zeros(10), part(reference, 0, 84), zeros(20), part(reference, 94, 400)});
+    sound = compare_with_reference(reference, recording);
+    EXPECT_EQ(sound.matching_blocks, 36 - 8);  // blocks 8 to 15 differ
+    EXPECT_EQ(sound.gaps, 1);
+    EXPECT_NEAR(sound.lost_seconds, 0.0, 1e-9);
 
     // Sound lost without delay: a second of zeros is not a gap, and it is a
     // silent second.
