@@ -43,6 +43,7 @@ DemoRun run_demo(const DemoLaunch& launch) {
             run.seconds = seconds;
             break;
         }
+        if (launch.while_running) launch.while_running(seconds);
         if (launch.terminate_after >= 0 && !run.terminated && seconds >= launch.terminate_after &&
             read_whole_file(launch.err_path).find(launch.terminate_when) != std::string::npos) {
             run.terminated = true;

@@ -25,6 +25,9 @@ struct DemoLaunch {
     double terminate_after = -1.0;
     std::string terminate_when;
     std::function<void()> before_terminate;
+    // Called about every 50 ms while the program runs, with the seconds
+    // since its start: to look at the screen or the sound as it goes.
+    std::function<void(double seconds)> while_running;
 };
 
 struct DemoRun {

@@ -1,0 +1,285 @@
+// The Windows package's demo under Wine, as a viewer would start it: no
+// setting of ours in the environment, a 640x480 X screen (so the display
+// mode change succeeds and no box may appear), sound through Wine's wave-out
+// into a private PulseAudio server. It must end by itself at order 8 with
+// exit code 0, draw every scene, and play the music.
+//   KORVANTI_WINDOWS_PACKAGE  the unpacked package folder (korvanti.exe,
+//                             musik.xm, Data/)
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e/demo_run.h"
+#include "e2e/screen_check.h"
+#include "e2e/sound_check.h"
+#include "heard_in_order.h"
+#include "player/module/file_access.h"
+#include "player/module/song.h"
+#include "player/output/stream.h"
+#include "support/pulse_server.h"
+#include "support/scratch_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int32_t RATE = 44100;
+constexpr int32_t END_ORDER = 8;
+constexpr int SCENES = 4;
+
+struct SceneShot {
+    double at_song_seconds;  // when, in the song's time, the picture is taken
+    bool taken;
+    ScreenState screen;
+};
+
+// The first block of each order 0..8 of an offline render; -1 for orders
+// never reached.
+std::vector<int32_t> order_start_blocks(const std::string& module) {
+    std::vector<int32_t> starts(END_ORDER + 1, -1);
+    set_file_callbacks(memory_file_open, memory_file_close, memory_file_read, memory_file_seek,
+                       memory_file_tell);
+    Song* song = song_load(module.c_str(), nullptr);
+    if (song == nullptr || !player_init_offline(RATE) || !song_render_start(song)) {
+        song_free(song);
+        return starts;
+    }
+    const int32_t limit = 10 * 60 * RATE / block_frames;
+    for (int32_t block = 0; block < limit && starts[END_ORDER] < 0; ++block) {
+        SyncSnapshot snapshot = {};
+        if (song_render_next(&snapshot) == nullptr) break;
+        if (snapshot.order <= END_ORDER && starts[snapshot.order] < 0) starts[snapshot.order] = block;
+    }
+    song_stop(song);
+    song_free(song);
+    player_close();
+    return starts;
+}
+
+// The middle of each scene's second order (1, 3, 5, 7): clear of fog, which
+// fades out at the start of a scene's first order and in at the end of its
+// second.
+std::vector<SceneShot> scene_shots(const std::string& module) {
+    std::vector<int32_t> starts = order_start_blocks(module);
+    std::vector<SceneShot> shots;
+    for (int scene = 0; scene < SCENES; ++scene) {
+        int32_t start = starts[size_t(2 * scene + 1)];
+        int32_t end = starts[size_t(2 * scene + 2)];
+        if (start < 0 || end < 0) return {};
+        double middle = (start + end) / 2.0 * block_frames / RATE;
+        shots.push_back({middle, false, {}});
+    }
+    return shots;
+}
+
+std::string without_carriage_returns(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+
+// Where the first sound lies in a recording that is still being written, in
+// seconds from its start; -1 while it has none.
+double first_sound_in_file(const std::string& path) {
+    std::vector<int16_t> pcm = read_pcm(path);
+    for (size_t i = 0; i < pcm.size(); ++i) {
+        if (pcm[i] != 0) return double(i / 2) / RATE;
+    }
+    return -1.0;
+}
+
+class WindowsDemo : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* package = std::getenv("KORVANTI_WINDOWS_PACKAGE");
+        ASSERT_NE(package, nullptr) << "KORVANTI_WINDOWS_PACKAGE names no unpacked Windows package";
+        ASSERT_TRUE(fs::exists(fs::path(package) / "korvanti.exe")) << package;
+        base_ = make_scratch_dir("windows_demo");
+        ASSERT_FALSE(base_.empty());
+        run_dir_ = base_ + "/run";
+        fs::copy(package, run_dir_, fs::copy_options::recursive);
+        fs::create_directory(base_ + "/pulse");
+        ASSERT_EQ(pulse_server_start(&server_, base_ + "/pulse"), "");
+    }
+    void TearDown() override {
+        pulse_record_stop(&recording_);
+        pulse_server_stop(&server_);
+        remove_scratch_dir(base_);
+    }
+
+    std::string base_;
+    std::string run_dir_;
+    PulseServer server_;
+    PulseRecording recording_;
+};
+
+TEST_F(WindowsDemo, EndsByItselfAtOrderEightHavingDrawnEverySceneAndPlayedTheMusic) {
+    const std::string module = run_dir_ + "/musik.xm";
+    Reference reference = render_reference(module, RATE, END_ORDER);
+    ASSERT_GE(reference.end_block, 0) << "the module never reaches order 8";
+    const double song_seconds = reference_seconds(reference);
+    std::vector<SceneShot> shots = scene_shots(module);
+    ASSERT_EQ(shots.size(), size_t(SCENES)) << "the module does not reach every scene";
+
+    const std::string sound_path = base_ + "/sound.raw";
+    ASSERT_EQ(pulse_record_start(&recording_, server_, sound_path), "");
+    const auto recording_start = std::chrono::steady_clock::now();
+
+    DemoLaunch launch;
+    launch.argv = {"wine", run_dir_ + "/korvanti.exe"};
+    launch.dir = run_dir_;
+    launch.set = pulse_client_environment(server_);
+    launch.unset = {"KORVANTI_MESSAGE_BOX"};
+    launch.out_path = base_ + "/out.txt";
+    launch.err_path = base_ + "/err.txt";
+    // Wine's start, the window and the first two seconds of sound take some
+    // seconds before the song starts; then it plays in real time.
+    launch.deadline = song_seconds * 1.5 + 90.0;
+    // The song's time runs from the recording's first sound; each scene is
+    // photographed at its middle.
+    double first_sound = -1.0;
+    launch.while_running = [&](double) {
+        double now = std::chrono::duration<double>(std::chrono::steady_clock::now() - recording_start).count();
+        if (first_sound < 0) {
+            double found = first_sound_in_file(sound_path);
+            if (found >= 0) first_sound = found;
+            return;
+        }
+        for (SceneShot& shot : shots) {
+            if (!shot.taken && now >= first_sound + shot.at_song_seconds) {
+                shot.screen = look_at_screen();
+                shot.taken = true;
+            }
+        }
+    };
+    DemoRun run = run_demo(launch);
+    ASSERT_EQ(pulse_record_stop(&recording_), "");
+    run.out = without_carriage_returns(run.out);
+
+    ASSERT_TRUE(run.started) << run.err;
+    ASSERT_FALSE(run.timed_out) << "still running after " << run.seconds << " s";
+    ASSERT_TRUE(run.exited) << "killed by signal " << run.signal;
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    RecordProperty("run_seconds", std::to_string(run.seconds));
+    RecordProperty("first_sound_seconds", std::to_string(first_sound));
+    ASSERT_GE(first_sound, 0.0) << "no sound reached the server";
+    // From the first sound, the song plays in real time to order 8.
+    EXPECT_GE(run.seconds - first_sound, song_seconds - 3.0);
+    EXPECT_LE(run.seconds - first_sound, song_seconds + 10.0);
+
+    for (int scene = 0; scene < SCENES; ++scene) {
+        const SceneShot& shot = shots[size_t(scene)];
+        SCOPED_TRACE("scene " + std::to_string(scene) + " at " + std::to_string(shot.at_song_seconds) + " s");
+        ASSERT_TRUE(shot.taken);
+        ASSERT_TRUE(shot.screen.opened) << "no X display";
+        RecordProperty("scene" + std::to_string(scene) + "_lit_pixels", std::to_string(shot.screen.lit_pixels));
+        EXPECT_GT(shot.screen.lit_pixels, shot.screen.pixels / 100) << "the screen is black";
+        EXPECT_EQ(shot.screen.caption.rfind("korvanti", 0), 0u) << shot.screen.caption;
+    }
+
+    // The music, bit for bit, in order; Wine may leave out a little where
+    // its driver caught up after a dropout.
+    std::vector<int16_t> recorded = read_pcm(sound_path);
+    InOrderFigures heard = follow_in_order(reference.pcm, recorded, 2 * RATE);
+    RecordProperty("reference_frames", std::to_string(heard.reference_frames));
+    RecordProperty("heard_frames", std::to_string(heard.heard_frames));
+    RecordProperty("skips", heard.skips);
+    RecordProperty("skipped_frames", std::to_string(heard.skipped_frames));
+    RecordProperty("foreign_frames", std::to_string(heard.foreign_frames));
+    EXPECT_GE(heard.heard_frames, heard.reference_frames * 95 / 100)
+        << heard.skips << " skips of " << heard.skipped_frames << " frames in all";
+    EXPECT_LE(heard.foreign_frames, RATE / 10) << "sound that is not the music";
+    EXPECT_GE(heard.last_heard_frame, int64_t(reference.pcm.size() / 2) - 2 * RATE)
+        << "the recording ends before the song";
+}
+
+// Damaged data: the messages go where they always go (the boxes, here as
+// text on standard error; the music's lines on standard output), the demo
+// keeps drawing, and a close request ends it with exit code 0. The close
+// comes from Wine's taskkill, which sends the window WM_CLOSE as the close
+// button would.
+TEST_F(WindowsDemo, DamagedDataIsReportedAndTheDemoGoesOnUntilClosed) {
+    struct Variant {
+        const char* name;
+        std::vector<std::string> removed;  // files taken away
+        std::string cut_module;            // "half": musik.xm cut in half
+        std::string wrong_type_image;      // this picture's image type set to 3
+        std::string out;                   // standard output, whole
+        std::string box;                   // the one box, "caption: text"
+    };
+    const Variant variants[] = {
+        {"no module, a picture missing", {"musik.xm", "Data/gul.tga"}, "", "", "Error loading song\n",
+         "ERROR: Could not open texture file\n"},
+        {"module cut in half, a picture of another type", {}, "half", "Data/vand.tga", "",
+         "Invalid Image: TGA file be type 2 or type 10 \n"},
+    };
+    const std::string package = std::getenv("KORVANTI_WINDOWS_PACKAGE");
+    for (const Variant& variant : variants) {
+        SCOPED_TRACE(variant.name);
+        fs::remove_all(run_dir_);
+        fs::copy(package, run_dir_, fs::copy_options::recursive);
+        for (const std::string& file : variant.removed) fs::remove(run_dir_ + "/" + file);
+        if (!variant.cut_module.empty()) {
+            fs::resize_file(run_dir_ + "/musik.xm", fs::file_size(run_dir_ + "/musik.xm") / 2);
+        }
+        if (!variant.wrong_type_image.empty()) {
+            std::string bytes = read_whole_file(run_dir_ + "/" + variant.wrong_type_image);
+            ASSERT_GT(bytes.size(), 18u);
+            bytes[2] = 3;
+            std::ofstream(run_dir_ + "/" + variant.wrong_type_image, std::ios::binary | std::ios::trunc) << bytes;
+        }
+
+        DemoLaunch launch;
+        launch.argv = {"wine", run_dir_ + "/korvanti.exe"};
+        launch.dir = run_dir_;
+        launch.set = pulse_client_environment(server_);
+        launch.set.push_back({"KORVANTI_MESSAGE_BOX", "stderr"});
+        launch.out_path = base_ + "/out.txt";
+        launch.err_path = base_ + "/err.txt";
+        launch.deadline = 90.0;
+        std::string caption;
+        bool close_sent = false;
+        launch.while_running = [&](double seconds) {
+            if (close_sent || seconds < 3.0) return;
+            ScreenState screen = look_at_screen();
+            float rate = 0;
+            if (std::sscanf(screen.caption.c_str(), "korvanti [%f FPS]", &rate) != 1 || rate <= 0) return;
+            caption = screen.caption;
+            ChildLaunch taskkill;
+            taskkill.argv = {"wine", "taskkill", "/im", "korvanti.exe"};
+            std::string error;
+            pid_t child = start_child(taskkill, &error);
+            ASSERT_NE(child, 0) << error;
+            int status = 0;
+            bool ended = false;
+            for (int wait = 0; wait < 600 && !ended; ++wait) {
+                ended = child_ended(child, &status);
+                if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            if (!ended) stop_child(child, SIGTERM, 5.0, nullptr);
+            close_sent = true;
+        };
+        DemoRun run = run_demo(launch);
+        // Text streams on Windows end their lines with CR LF.
+        run.out = without_carriage_returns(run.out);
+        run.err = without_carriage_returns(run.err);
+        ASSERT_TRUE(run.started) << run.err;
+        EXPECT_FALSE(run.timed_out) << "caption \"" << caption << "\"";
+        EXPECT_TRUE(close_sent) << "no frame rate in the caption";
+        ASSERT_TRUE(run.exited) << "killed by signal " << run.signal;
+        EXPECT_EQ(run.exit_code, 0);
+        EXPECT_EQ(run.out, variant.out);
+        EXPECT_EQ(count_of(run.err, variant.box), 1) << run.err;
+        EXPECT_EQ(count_of(run.err, "ERROR") + count_of(run.err, "Invalid Image"), 1) << run.err;
+    }
+}
+
+}  // namespace
