@@ -7,6 +7,8 @@
 //                             musik.xm, Data/)
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -105,6 +107,22 @@ protected:
         ASSERT_FALSE(base_.empty());
         run_dir_ = base_ + "/run";
         fs::copy(package, run_dir_, fs::copy_options::recursive);
+        // Wine's programs share one server per prefix, and it keeps the
+        // display its first program had: one left from programs run without
+        // a display would refuse ours the display mode. Wait for it to end.
+        ChildLaunch wait_for_server;
+        wait_for_server.argv = {"wineserver", "-w"};
+        std::string error;
+        pid_t server = start_child(wait_for_server, &error);
+        ASSERT_NE(server, 0) << error;
+        int status = 0;
+        bool ended = false;
+        for (int wait = 0; wait < 1200 && !ended; ++wait) {
+            ended = child_ended(server, &status);
+            if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        if (!ended) stop_child(server, SIGKILL, 5.0, nullptr);
+        ASSERT_TRUE(ended) << "a wine server of this prefix is still running after a minute";
         fs::create_directory(base_ + "/pulse");
         ASSERT_EQ(pulse_server_start(&server_, base_ + "/pulse"), "");
     }
