@@ -1,9 +1,9 @@
 // Throughput of mix_voices in voice-frames per second (items_per_second):
 // 8 and 32 looping voices at the steps of ordinary notes, mixed in blocks of
-// 884 frames, with steady levels or with a volume ramp in every block, on the
-// SSE2 loops (wide 0) or the 256-bit ones where the processor has them
-// (wide 1). The twins case adds 32 voices left behind at level 0, as note
-// changes leave them; they count as voice-frames too.
+// 884 frames, with steady levels or with a volume ramp in every block, on
+// each loop set the build and processor have (loop 0 plain, 1 SSE2, 2 AVX2;
+// the label names it). The twins case adds 32 voices left behind at level 0,
+// as note changes leave them; they count as voice-frames too.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -12,6 +12,7 @@
 
 #include "player/module/song.h"
 #include "player/output/mixer.h"
+#include "player/output/mixer_loops.h"
 
 namespace {
 
@@ -77,12 +78,13 @@ void silence_twins(int first, int voices) {
 void BM_mix_voices(benchmark::State& state) {
     int voices = (int)state.range(0);
     bool ramps = state.range(1) != 0;
-    bool wide = state.range(2) != 0;
+    auto loop = static_cast<MixLoop>(state.range(2));
     bool twins = state.range(3) != 0;
-    if (mixer_use_wide_units(wide) != wide) {
-        state.SkipWithError("no 256-bit units on this processor");
+    if (!mixer_choose_loops(loop)) {
+        state.SkipWithError("loop set not in this build or processor");
         return;
     }
+    state.SetLabel(mixer_loops()->name);
     BenchSamples samples;
     setup_voices(samples, twins ? 2 * voices : voices);
     if (twins) silence_twins(voices, 2 * voices);
@@ -100,15 +102,14 @@ void BM_mix_voices(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * (twins ? 2 : 1) * voices * BLOCK_FRAMES);
-    mixer_use_wide_units(true);
+    mixer_choose_fastest_loops();
 }
 
 }  // namespace
 
 BENCHMARK(BM_mix_voices)
-    ->ArgNames({"voices", "ramps", "wide", "twins"})
-    ->ArgsProduct({{8, 32}, {0, 1}, {0, 1}, {0}})
-    ->Args({32, 0, 0, 1})
-    ->Args({32, 0, 1, 1});
+    ->ArgNames({"voices", "ramps", "loop", "twins"})
+    ->ArgsProduct({{8, 32}, {0, 1}, {0, 1, 2}, {0}})
+    ->ArgsProduct({{32}, {0}, {0, 1, 2}, {1}});
 
 BENCHMARK_MAIN();

@@ -1,0 +1,238 @@
+// The mixer's loops on x86 vector units, built only where the compiler
+// targets x86 with SSE2 (the build checks): an SSE2 set, which every x86-64
+// processor runs, and an AVX2 set for processors that have 256-bit units,
+// chosen at run time. Both follow the one-frame rule of mixer.cpp with the
+// same roundings in the same order, lane by lane: products and sums are
+// separate instructions, never fused.
+#include <immintrin.h>
+
+#include "player/output/mixer_loops.h"
+
+namespace {
+
+__m128d load_frame(const float* frame) {
+    return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64((const __m128i*)frame)));
+}
+
+void store_frame(float* frame, __m128d value) {
+    _mm_storel_epi64((__m128i*)frame, _mm_castps_si128(_mm_cvtpd_ps(value)));
+}
+
+// (left, right) in the lanes of one pair, scaled by 2^-31 (see interpolate_scaled).
+__m128d scaled_gains(MixGains gains) {
+    return _mm_mul_pd(_mm_set_pd(gains.right, gains.left), _mm_set1_pd(FRACTION_SCALE));
+}
+
+MixGains unscaled_gains(__m128d scaled) {
+    __m128d gains = _mm_mul_pd(scaled, _mm_set1_pd(FRACTION_UNSCALE));
+    return MixGains{_mm_cvtsd_f64(gains), _mm_cvtsd_f64(_mm_unpackhi_pd(gains, gains))};
+}
+
+// Frames i and i + 1 as one 32-bit word, s[i] in the low half (x86 is little-endian).
+int32_t sample_pair(const int16_t* data, uint64_t position) {
+    int32_t pair;
+    std::memcpy(&pair, data + (position >> 32), sizeof pair);
+    return pair;
+}
+
+// One frame at `at` += x * gains, gains scaled.
+void add_frame(float* at, const int16_t* data, uint64_t read, __m128d gains) {
+    __m128d x = _mm_set1_pd(interpolate_scaled(data, read));
+    store_frame(at, _mm_add_pd(load_frame(at), _mm_mul_pd(x, gains)));
+}
+
+// Gains fixed for the whole segment: two frames per round, the interpolation
+// of both in one pair of doubles (formed exactly as in the wide loops below).
+uint64_t mix_steady_sse2(float* out, int32_t len, const int16_t* data, uint64_t position,
+                         uint64_t step, bool forward, MixGains segment_gains) {
+    uint64_t delta = read_position_delta(step, forward);
+    uint64_t read = position & ~uint64_t{1};
+    __m128d gains = scaled_gains(segment_gains);
+    __m128i fractions =
+        _mm_setr_epi32((int32_t)(uint32_t)read, (int32_t)(uint32_t)(read + delta), 0, 0);
+    const __m128i fraction_step = _mm_set1_epi32((int32_t)(uint32_t)(2 * delta));
+    const __m128d whole_scale = _mm_set1_pd(2147483648.0);
+    int32_t k = 0;
+    for (; k + 2 <= len; k += 2) {
+        uint64_t read1 = read + delta;
+        __m128i pairs = _mm_unpacklo_epi32(_mm_cvtsi32_si128(sample_pair(data, read)),
+                                           _mm_cvtsi32_si128(sample_pair(data, read1)));
+        read = read1 + delta;
+        __m128i first = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
+        __m128i difference = _mm_sub_epi32(_mm_srai_epi32(pairs, 16), first);
+        __m128d f = _mm_cvtepi32_pd(_mm_srli_epi32(fractions, 1));
+        fractions = _mm_add_epi32(fractions, fraction_step);
+        __m128d x = _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(first), whole_scale),
+                               _mm_mul_pd(f, _mm_cvtepi32_pd(difference)));
+        __m128 pair = _mm_loadu_ps(out + 2 * k);
+        __m128d first_frame =
+            _mm_add_pd(_mm_cvtps_pd(pair), _mm_mul_pd(_mm_unpacklo_pd(x, x), gains));
+        __m128d second_frame = _mm_add_pd(_mm_cvtps_pd(_mm_movehl_ps(pair, pair)),
+                                          _mm_mul_pd(_mm_unpackhi_pd(x, x), gains));
+        _mm_storeu_ps(out + 2 * k,
+                      _mm_movelh_ps(_mm_cvtpd_ps(first_frame), _mm_cvtpd_ps(second_frame)));
+    }
+    if (k < len) {
+        add_frame(out + 2 * k, data, read, gains);
+        read += delta;
+    }
+    return read + (step & 1);
+}
+
+// A ramp: one frame per round, the gains carried in double.
+uint64_t mix_ramp_sse2(float* out, int32_t len, const int16_t* data, uint64_t position,
+                       uint64_t step, bool forward, MixGains* segment_gains, MixGains ramp_steps) {
+    uint64_t delta = read_position_delta(step, forward);
+    uint64_t read = position & ~uint64_t{1};
+    __m128d gains = scaled_gains(*segment_gains);
+    __m128d steps = scaled_gains(ramp_steps);
+    for (int32_t k = 0; k < len; ++k) {
+        add_frame(out + 2 * k, data, read, gains);
+        gains = _mm_add_pd(gains, steps);
+        read += delta;
+    }
+    *segment_gains = unscaled_gains(gains);
+    return read + (step & 1);
+}
+
+// Clamped first, then rounded by cvtps2dq, which rounds to nearest, ties to
+// even, in the default rounding mode (see clip_plain). NaN compares unordered
+// with itself and becomes 0.
+__m128i clip_four(__m128 value) {
+    value = _mm_and_ps(value, _mm_cmpord_ps(value, value));
+    value = _mm_min_ps(_mm_max_ps(value, _mm_set1_ps(-32768.0f)), _mm_set1_ps(32767.0f));
+    return _mm_cvtps_epi32(value);
+}
+
+void clip_sse2(int16_t* dst, const float* src, int64_t value_count) {
+    int64_t k = 0;
+    for (; k + 8 <= value_count; k += 8) {
+        __m128i first = clip_four(_mm_loadu_ps(src + k));
+        __m128i second = clip_four(_mm_loadu_ps(src + k + 4));
+        _mm_storeu_si128((__m128i*)(dst + k), _mm_packs_epi32(first, second));
+    }
+    for (; k < value_count; ++k) dst[k] = (int16_t)_mm_cvtsi128_si32(clip_four(_mm_set_ss(src[k])));
+}
+
+// The wide loops: four frames per round on 256-bit units. The interpolation
+// is the exact integer of interpolate_scaled formed in doubles (s[i] * 2^31
+// and the 31-bit fraction times the 17-bit difference are both exact, and so
+// is their sum below 2^49).
+
+// Where the next four frames read: the positions (with bit 0 cleared) and the
+// low 32 bits of each in the lanes of `fractions`.
+struct WideReader {
+    const int16_t* data;
+    uint64_t read;          // position of the next frame, bit 0 clear
+    uint64_t delta;         // read_position_delta
+    __m128i fractions;      // low words of read + k * delta, k = 0..3
+    __m128i fraction_step;  // low word of 4 * delta in every lane
+};
+
+__attribute__((target("avx2")))
+WideReader wide_reader(const int16_t* data, uint64_t position, uint64_t step, bool forward) {
+    uint64_t delta = read_position_delta(step, forward);
+    uint64_t read = position & ~uint64_t{1};
+    __m128i fractions = _mm_setr_epi32((int32_t)(uint32_t)read, (int32_t)(uint32_t)(read + delta),
+                                       (int32_t)(uint32_t)(read + 2 * delta),
+                                       (int32_t)(uint32_t)(read + 3 * delta));
+    return WideReader{data, read, delta, fractions, _mm_set1_epi32((int32_t)(uint32_t)(4 * delta))};
+}
+
+// x of the next four frames, times 2^31; moves the reader on.
+__attribute__((target("avx2")))
+inline __m256d interpolate_four(WideReader* reader) {
+    uint64_t read1 = reader->read + reader->delta;
+    uint64_t read2 = read1 + reader->delta;
+    uint64_t read3 = read2 + reader->delta;
+    const int16_t* data = reader->data;
+    __m128i pairs = _mm_setr_epi32(sample_pair(data, reader->read), sample_pair(data, read1),
+                                   sample_pair(data, read2), sample_pair(data, read3));
+    reader->read = read3 + reader->delta;
+    __m128i first = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
+    __m128i difference = _mm_sub_epi32(_mm_srai_epi32(pairs, 16), first);
+    __m256d f = _mm256_cvtepi32_pd(_mm_srli_epi32(reader->fractions, 1));
+    reader->fractions = _mm_add_epi32(reader->fractions, reader->fraction_step);
+    return _mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(first), _mm256_set1_pd(2147483648.0)),
+                         _mm256_mul_pd(f, _mm256_cvtepi32_pd(difference)));
+}
+
+// Two frames at `at` += x * gains, with x = (x0 x0 x1 x1) and gains (left right left right).
+__attribute__((target("avx2")))
+inline void add_two_frames(float* at, __m256d x, __m256d gains) {
+    __m256d sum = _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(at)), _mm256_mul_pd(x, gains));
+    _mm_storeu_ps(at, _mm256_cvtpd_ps(sum));
+}
+
+// A few frames are not worth the wide loop's set-up: below this the SSE2 loops run.
+constexpr int32_t WIDE_MIN_FRAMES = 8;
+
+__attribute__((target("avx2")))
+uint64_t mix_steady_avx2(float* out, int32_t len, const int16_t* data, uint64_t position,
+                         uint64_t step, bool forward, MixGains segment_gains) {
+    if (len < WIDE_MIN_FRAMES) return mix_steady_sse2(out, len, data, position, step, forward, segment_gains);
+    WideReader reader = wide_reader(data, position, step, forward);
+    __m128d scaled = scaled_gains(segment_gains);
+    __m256d g = _mm256_set_m128d(scaled, scaled);
+    int32_t k = 0;
+    for (; k + 4 <= len; k += 4) {
+        __m256d x = interpolate_four(&reader);
+        add_two_frames(out + 2 * k, _mm256_permute4x64_pd(x, 0x50), g);      // x0 x0 x1 x1
+        add_two_frames(out + 2 * k + 4, _mm256_permute4x64_pd(x, 0xFA), g);  // x2 x2 x3 x3
+    }
+    for (; k < len; ++k) {
+        add_frame(out + 2 * k, data, reader.read, scaled);
+        reader.read += reader.delta;
+    }
+    return reader.read + (step & 1);
+}
+
+// The gains still grow one frame at a time in double, as in mix_ramp_sse2;
+// only the frames are done four at a time.
+__attribute__((target("avx2")))
+uint64_t mix_ramp_avx2(float* out, int32_t len, const int16_t* data, uint64_t position,
+                       uint64_t step, bool forward, MixGains* segment_gains, MixGains ramp_steps) {
+    if (len < WIDE_MIN_FRAMES) {
+        return mix_ramp_sse2(out, len, data, position, step, forward, segment_gains, ramp_steps);
+    }
+    WideReader reader = wide_reader(data, position, step, forward);
+    __m128d g = scaled_gains(*segment_gains);
+    __m128d steps = scaled_gains(ramp_steps);
+    int32_t k = 0;
+    for (; k + 4 <= len; k += 4) {
+        __m256d x = interpolate_four(&reader);
+        __m128d g1 = _mm_add_pd(g, steps);
+        __m128d g2 = _mm_add_pd(g1, steps);
+        __m128d g3 = _mm_add_pd(g2, steps);
+        add_two_frames(out + 2 * k, _mm256_permute4x64_pd(x, 0x50), _mm256_set_m128d(g1, g));
+        add_two_frames(out + 2 * k + 4, _mm256_permute4x64_pd(x, 0xFA), _mm256_set_m128d(g3, g2));
+        g = _mm_add_pd(g3, steps);
+    }
+    for (; k < len; ++k) {
+        add_frame(out + 2 * k, data, reader.read, g);
+        g = _mm_add_pd(g, steps);
+        reader.read += reader.delta;
+    }
+    *segment_gains = unscaled_gains(g);
+    return reader.read + (step & 1);
+}
+
+constexpr MixLoops SSE2_LOOPS = {MixLoop::SSE2, "sse2", mix_steady_sse2, mix_ramp_sse2, clip_sse2};
+constexpr MixLoops AVX2_LOOPS = {MixLoop::AVX2, "avx2", mix_steady_avx2, mix_ramp_avx2, clip_sse2};
+
+// Asked while static data is set up, perhaps before the runtime has looked
+// at the processor: look first.
+bool avx2_present() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+}  // namespace
+
+const MixLoops* target_mix_loops(MixLoop kind) {
+    switch (kind) {
+        case MixLoop::SSE2: return &SSE2_LOOPS;
+        case MixLoop::AVX2: return avx2_present() ? &AVX2_LOOPS : nullptr;
+        default: return nullptr;
+    }
+}
