@@ -22,6 +22,7 @@
 // position. The rest is the steady loops.
 #include "player/output/mixer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -72,10 +73,10 @@ double interpolate_checked(const int16_t* data, uint64_t available, uint64_t pos
 // The plain loops: one frame per round in ordinary double arithmetic, for
 // every target; gains scaled by 2^-31 (see interpolate_scaled), and so are
 // the ramp steps, whose sums scale exactly too.
-uint64_t mix_steady_plain(float* out, int32_t len, const int16_t* data, uint64_t position,
-                          uint64_t step, bool forward, MixGains gains) {
-    uint64_t delta = read_position_delta(step, forward);
-    uint64_t read = position & ~uint64_t{1};
+uint64_t mix_steady_plain(float* out, int32_t len, const MixSource& source, MixGains gains) {
+    const int16_t* data = source.data;
+    uint64_t delta = read_position_delta(source.step, source.forward);
+    uint64_t read = source.position & ~uint64_t{1};
     double left = gains.left * FRACTION_SCALE;
     double right = gains.right * FRACTION_SCALE;
     for (int32_t k = 0; k < len; ++k) {
@@ -84,17 +85,17 @@ uint64_t mix_steady_plain(float* out, int32_t len, const int16_t* data, uint64_t
         out[2 * k + 1] = (float)((double)out[2 * k + 1] + x * right);
         read += delta;
     }
-    return read + (step & 1);
+    return read + (source.step & 1);
 }
 
-uint64_t mix_ramp_plain(float* out, int32_t len, const int16_t* data, uint64_t position,
-                        uint64_t step, bool forward, MixGains* gains, MixGains steps) {
-    uint64_t delta = read_position_delta(step, forward);
-    uint64_t read = position & ~uint64_t{1};
-    double left = gains->left * FRACTION_SCALE;
-    double right = gains->right * FRACTION_SCALE;
-    double left_step = steps.left * FRACTION_SCALE;
-    double right_step = steps.right * FRACTION_SCALE;
+uint64_t mix_ramp_plain(float* out, int32_t len, const MixSource& source, MixRamp* ramp) {
+    const int16_t* data = source.data;
+    uint64_t delta = read_position_delta(source.step, source.forward);
+    uint64_t read = source.position & ~uint64_t{1};
+    double left = ramp->gains.left * FRACTION_SCALE;
+    double right = ramp->gains.right * FRACTION_SCALE;
+    double left_step = ramp->steps.left * FRACTION_SCALE;
+    double right_step = ramp->steps.right * FRACTION_SCALE;
     for (int32_t k = 0; k < len; ++k) {
         double x = interpolate_scaled(data, read);
         out[2 * k] = (float)((double)out[2 * k] + x * left);
@@ -103,9 +104,8 @@ uint64_t mix_ramp_plain(float* out, int32_t len, const int16_t* data, uint64_t p
         right += right_step;
         read += delta;
     }
-    gains->left = left * FRACTION_UNSCALE;
-    gains->right = right * FRACTION_UNSCALE;
-    return read + (step & 1);
+    ramp->gains = MixGains{left * FRACTION_UNSCALE, right * FRACTION_UNSCALE};
+    return read + (source.step & 1);
 }
 
 // Clamped first, then rounded: a value clamped to -32768 or 32767 rounds to
@@ -154,20 +154,19 @@ uint64_t advance_silently(uint64_t position, uint64_t step, int32_t len, bool fo
 
 // Any segment, frame by frame, reading nothing outside the data.
 template <bool FORWARD>
-uint64_t mix_checked(float* out, int32_t len, const int16_t* data, uint64_t available,
-                     uint64_t position, uint64_t step, MixGains* gains, MixGains steps) {
+uint64_t mix_checked(float* out, int32_t len, const MixSource& source, MixGains* gains, MixGains steps) {
+    uint64_t position = source.position;
     double left = gains->left;
     double right = gains->right;
     for (int32_t k = 0; k < len; ++k) {
-        double x = interpolate_checked(data, available, position);
+        double x = interpolate_checked(source.data, source.available, position);
         out[2 * k] = (float)((double)out[2 * k] + x * left);
         out[2 * k + 1] = (float)((double)out[2 * k + 1] + x * right);
         left += steps.left;
         right += steps.right;
-        position = advance<FORWARD>(position, step);
+        position = advance<FORWARD>(position, source.step);
     }
-    gains->left = left;
-    gains->right = right;
+    *gains = MixGains{left, right};
     return position;
 }
 
@@ -204,6 +203,9 @@ int32_t frames_to_loop_point(uint64_t position, uint64_t step, bool forward, uin
     uint64_t step24 = step >> 8;
     if (step24 == 0) return len;
     uint64_t units = distance >> 8;
+    // Most calls end before the loop point: a product shows it without the division.
+    uint64_t reach = 0;
+    if (!__builtin_mul_overflow((uint64_t)len, step24, &reach) && reach < units) return len;
     uint64_t frames = units / step24 + (units % step24 != 0);
     if (frames > (uint64_t)len) return len;
     *boundary = true;
@@ -233,6 +235,43 @@ int32_t ramp_setup(Voice* voice) {
     return voice->ramp_frames;
 }
 
+// A finite non-zero double is an odd multiple of 2^low below 2^(high + 1)
+// in magnitude.
+struct DoubleBits {
+    int32_t low;
+    int32_t high;
+};
+
+DoubleBits double_bits(double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    int32_t exponent = (int32_t)((bits >> 52) & 0x7FF);
+    uint64_t mantissa = bits & ((uint64_t{1} << 52) - 1);
+    if (exponent != 0) {
+        mantissa |= uint64_t{1} << 52;
+    } else {
+        exponent = 1;  // subnormal
+    }
+    int32_t low = __builtin_ctzll(mantissa) + exponent - 1075;
+    return DoubleBits{low, 63 - __builtin_clzll(mantissa) + exponent - 1075};
+}
+
+// Whether every sum gain + k * step, k = 0..frames, is a double. Gain and step
+// are multiples of 2^low, and so is every such sum; below 2^(low + 53) in
+// magnitude it is a double. |gain| < 2^(high of gain + 1) and frames * |step|
+// < 2^(bits of frames + high of step + 1); both below 2^(low + 52) bound
+// every sum. Ramps the replay sets up pass with 12 bits to spare: float32
+// gains up to 1 and steps from 2^-17 on, over at most 557 frames.
+bool side_sums_exact(double gain, double step, int32_t frames) {
+    if (step == 0.0) return true;
+    if (!std::isfinite(gain) || !std::isfinite(step)) return false;
+    DoubleBits step_bits = double_bits(step);
+    DoubleBits gain_bits = gain != 0.0 ? double_bits(gain) : step_bits;
+    int32_t low = std::min(step_bits.low, gain_bits.low);
+    int32_t frame_bits = 32 - __builtin_clz((uint32_t)frames | 1);
+    return step_bits.high + 1 + frame_bits <= low + 52 && gain_bits.high + 1 <= low + 52;
+}
+
 // Nearest integer, ties to even, held in int32 (huge gains from absurd
 // volumes saturate instead of overflowing).
 int32_t round_to_level(double value) {
@@ -257,34 +296,32 @@ float level_gain(int32_t level) {
 
 // The gains and the len frames of one segment; returns the position after them.
 uint64_t mix_segment(Voice* voice, const Sample* sample, float* out, int32_t len, uint64_t position,
-                     uint64_t step, bool forward, int32_t ramp) {
+                     uint64_t step, bool forward, int32_t ramp_frames) {
     if (len <= 0) return position;
-    const int16_t* data = sample->data;
-    uint64_t available = data ? (uint64_t)sample->length + 8 : 0;
-    bool in_bounds = segment_in_bounds(position, step, len, forward, available);
-    if (ramp <= 0) {
+    MixSource source = {sample->data, sample->data ? (uint64_t)sample->length + 8 : 0, position, step, forward};
+    bool in_bounds = segment_in_bounds(position, step, len, forward, source.available);
+    if (ramp_frames <= 0) {
         if (voice->left_volume == 0 && voice->right_volume == 0) {
             return advance_silently(position, step, len, forward);
         }
         MixGains gains = {(double)volume_gain(voice->left_volume), (double)volume_gain(voice->right_volume)};
-        if (in_bounds) return loops_in_use->steady(out, len, data, position, step, forward, gains);
+        if (in_bounds) return loops_in_use->steady(out, len, source, gains);
         MixGains still = {0.0, 0.0};
-        return forward ? mix_checked<true>(out, len, data, available, position, step, &gains, still)
-                       : mix_checked<false>(out, len, data, available, position, step, &gains, still);
+        return forward ? mix_checked<true>(out, len, source, &gains, still)
+                       : mix_checked<false>(out, len, source, &gains, still);
     }
-    MixGains gains = {(double)level_gain(voice->left_level), (double)level_gain(voice->right_level)};
-    MixGains steps = {(double)voice->left_ramp_step, (double)voice->right_ramp_step};
+    MixRamp ramp = {{(double)level_gain(voice->left_level), (double)level_gain(voice->right_level)},
+                    {(double)voice->left_ramp_step, (double)voice->right_ramp_step},
+                    false};
     if (in_bounds) {
-        position = loops_in_use->ramp(out, len, data, position, step, forward, &gains, steps);
+        ramp.sums_exact = ramp_sums_exact(ramp, len);
+        position = loops_in_use->ramp(out, len, source, &ramp);
     } else {
-        position = forward
-                       ? mix_checked<true>(out, len, data, available, position, step, &gains, steps)
-                       : mix_checked<false>(out, len, data, available, position, step, &gains, steps);
+        position = forward ? mix_checked<true>(out, len, source, &ramp.gains, ramp.steps)
+                           : mix_checked<false>(out, len, source, &ramp.gains, ramp.steps);
     }
-    double left_gain = gains.left;
-    double right_gain = gains.right;
-    voice->left_level = round_to_level(left_gain * 255.0 * 256.0);
-    voice->right_level = round_to_level(right_gain * 255.0 * 256.0);
+    voice->left_level = round_to_level(ramp.gains.left * 255.0 * 256.0);
+    voice->right_level = round_to_level(ramp.gains.right * 255.0 * 256.0);
     return position;
 }
 
@@ -385,6 +422,14 @@ void mix_voice(Voice* voice, float* out, int32_t count) {
 }
 
 }  // namespace
+
+// When the sums are exact, the gains a ramp reaches one addition after
+// another equal gains + k * steps formed at once: a wide loop may then form
+// the gains of several frames side by side instead of waiting for each sum.
+bool ramp_sums_exact(const MixRamp& ramp, int32_t frames) {
+    return side_sums_exact(ramp.gains.left, ramp.steps.left, frames) &&
+           side_sums_exact(ramp.gains.right, ramp.steps.right, frames);
+}
 
 void mix_voices(float* frames, int32_t count) {
     if (count <= 0 || !frames) return;

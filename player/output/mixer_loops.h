@@ -15,23 +15,45 @@
 enum class MixLoop { PLAIN, SSE2, AVX2 };
 constexpr int MIX_LOOP_COUNT = 3;
 
+// What a segment reads. Every frame it mixes reads frames i and i + 1 inside
+// the data; a loop may read further ahead as long as it stays below
+// `available`.
+struct MixSource {
+    const int16_t* data;
+    uint64_t available;  // frames of data that may be read: the sample's length + 8
+    uint64_t position;   // 32.32 position of the first frame
+    uint64_t step;       // 32.32 step per frame, modulo 2^64
+    bool forward;        // positions grow by step (else they shrink by it)
+};
+
 // The two gains of a segment, float32 values held in double.
 struct MixGains {
     double left;
     double right;
 };
 
+// A ramp: the gains of the first frame, growing by steps after each frame.
+struct MixRamp {
+    MixGains gains;  // on return: the gains after the last frame
+    MixGains steps;
+    // Every sum gains + k * steps up to the segment's length is a double, so
+    // the sums may be formed in any order: ramp_sums_exact.
+    bool sums_exact;
+};
+
+// Whether every gain a ramp of `frames` frames reaches, gains + k * steps for
+// k = 0..frames on either side, is a double.
+bool ramp_sums_exact(const MixRamp& ramp, int32_t frames);
+
 struct MixLoops {
     MixLoop kind;
     const char* name;  // "plain", "sse2", "avx2": for test and benchmark reports
     // len >= 1 frames with both gains fixed, added into out; returns the
     // position after the last frame.
-    uint64_t (*steady)(float* out, int32_t len, const int16_t* data, uint64_t position, uint64_t step,
-                       bool forward, MixGains gains);
-    // The same during a ramp: after each frame the gains grow by steps, in
-    // double; *gains ends as the gains after the last frame.
-    uint64_t (*ramp)(float* out, int32_t len, const int16_t* data, uint64_t position, uint64_t step,
-                     bool forward, MixGains* gains, MixGains steps);
+    uint64_t (*steady)(float* out, int32_t len, const MixSource& source, MixGains gains);
+    // The same during a ramp: after each frame the gains grow by the steps,
+    // in double.
+    uint64_t (*ramp)(float* out, int32_t len, const MixSource& source, MixRamp* ramp);
     // clip_to_pcm16 of value_count >= 1 values (twice the frames).
     void (*clip)(int16_t* dst, const float* src, int64_t value_count);
 };

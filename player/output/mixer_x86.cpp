@@ -1,9 +1,16 @@
 // The mixer's loops on x86 vector units, built only where the compiler
 // targets x86 with SSE2 (the build checks): an SSE2 set, which every x86-64
-// processor runs, and an AVX2 set for processors that have 256-bit units,
-// chosen at run time. Both follow the one-frame rule of mixer.cpp with the
-// same roundings in the same order, lane by lane: products and sums are
-// separate instructions, never fused.
+// processor runs, and an AVX2 set for processors with 256-bit units, chosen
+// at run time. All follow the
+// one-frame rule of mixer.cpp with the same roundings in the same order, lane
+// by lane: products and sums are separate instructions, never fused.
+//
+// Where the time goes: on the processors measured (AMD Zen), adds and
+// conversions between integers, floats and doubles share two of the four
+// floating-point pipes, and gathering the sample pairs of scattered positions
+// costs a load and an insert each; the wide loops avoid both where integer
+// operations serve.
+
 #include <immintrin.h>
 
 #include "player/output/mixer_loops.h"
@@ -42,11 +49,11 @@ void add_frame(float* at, const int16_t* data, uint64_t read, __m128d gains) {
 }
 
 // Gains fixed for the whole segment: two frames per round, the interpolation
-// of both in one pair of doubles (formed exactly as in the wide loops below).
-uint64_t mix_steady_sse2(float* out, int32_t len, const int16_t* data, uint64_t position,
-                         uint64_t step, bool forward, MixGains segment_gains) {
-    uint64_t delta = read_position_delta(step, forward);
-    uint64_t read = position & ~uint64_t{1};
+// of both in one pair of doubles.
+uint64_t mix_steady_sse2(float* out, int32_t len, const MixSource& source, MixGains segment_gains) {
+    const int16_t* data = source.data;
+    uint64_t delta = read_position_delta(source.step, source.forward);
+    uint64_t read = source.position & ~uint64_t{1};
     __m128d gains = scaled_gains(segment_gains);
     __m128i fractions =
         _mm_setr_epi32((int32_t)(uint32_t)read, (int32_t)(uint32_t)(read + delta), 0, 0);
@@ -76,23 +83,22 @@ uint64_t mix_steady_sse2(float* out, int32_t len, const int16_t* data, uint64_t 
         add_frame(out + 2 * k, data, read, gains);
         read += delta;
     }
-    return read + (step & 1);
+    return read + (source.step & 1);
 }
 
 // A ramp: one frame per round, the gains carried in double.
-uint64_t mix_ramp_sse2(float* out, int32_t len, const int16_t* data, uint64_t position,
-                       uint64_t step, bool forward, MixGains* segment_gains, MixGains ramp_steps) {
-    uint64_t delta = read_position_delta(step, forward);
-    uint64_t read = position & ~uint64_t{1};
-    __m128d gains = scaled_gains(*segment_gains);
-    __m128d steps = scaled_gains(ramp_steps);
+uint64_t mix_ramp_sse2(float* out, int32_t len, const MixSource& source, MixRamp* ramp) {
+    uint64_t delta = read_position_delta(source.step, source.forward);
+    uint64_t read = source.position & ~uint64_t{1};
+    __m128d gains = scaled_gains(ramp->gains);
+    __m128d steps = scaled_gains(ramp->steps);
     for (int32_t k = 0; k < len; ++k) {
-        add_frame(out + 2 * k, data, read, gains);
+        add_frame(out + 2 * k, source.data, read, gains);
         gains = _mm_add_pd(gains, steps);
         read += delta;
     }
-    *segment_gains = unscaled_gains(gains);
-    return read + (step & 1);
+    ramp->gains = unscaled_gains(gains);
+    return read + (source.step & 1);
 }
 
 // Clamped first, then rounded by cvtps2dq, which rounds to nearest, ties to
@@ -115,16 +121,10 @@ void clip_sse2(int16_t* dst, const float* src, int64_t value_count) {
 }
 
 // The wide loops: four frames per round on 256-bit units. The interpolation
-// is the exact integer of interpolate_scaled, formed in 64-bit integer lanes
-// and converted once; the frames are added as in the SSE2 loops.
-//
-// Where the time goes: on the processors measured (AMD Zen), adds and
-// conversions between integers, floats and doubles share two of the four
-// floating-point pipes, so the loop avoids them where integer operations
-// serve. The integer
-// s[i] * 2^31 + f * (s[i+1] - s[i]) (below 2^48 in magnitude) is converted by
-// adding the bits of 2^52 + 2^51 and subtracting that double: exact for any
-// integer below 2^51 in magnitude.
+// is the exact integer of interpolate_scaled, s[i] * 2^31 + f * (s[i+1] -
+// s[i]) below 2^48 in magnitude, formed by 32-by-32-bit multiplies in 64-bit
+// lanes and converted once: adding the bits of 2^52 + 2^51 and subtracting
+// that double is exact for any integer below 2^51 in magnitude.
 
 constexpr int64_t DOUBLE_BIAS_BITS = 0x4338000000000000;  // the double 2^52 + 2^51
 constexpr double DOUBLE_BIAS = 6755399441055744.0;
@@ -141,13 +141,14 @@ struct WideReader {
 };
 
 __attribute__((target("avx2")))
-WideReader wide_reader(const int16_t* data, uint64_t position, uint64_t step, bool forward) {
-    uint64_t delta = read_position_delta(step, forward);
-    uint64_t read = position & ~uint64_t{1};
+WideReader wide_reader(const MixSource& source) {
+    uint64_t delta = read_position_delta(source.step, source.forward);
+    uint64_t read = source.position & ~uint64_t{1};
     __m256i fractions = _mm256_setr_epi64x((int64_t)(uint32_t)read, (int64_t)(uint32_t)(read + 2 * delta),
                                            (int64_t)(uint32_t)(read + delta),
                                            (int64_t)(uint32_t)(read + 3 * delta));
-    return WideReader{data, read, delta, fractions, _mm256_set1_epi64x((int64_t)(uint32_t)(4 * delta))};
+    return WideReader{source.data, read, delta, fractions,
+                      _mm256_set1_epi64x((int64_t)(uint32_t)(4 * delta))};
 }
 
 // x of the next four frames, times 2^31, in lanes (x0, x2, x1, x3); moves the reader on.
@@ -185,10 +186,9 @@ inline void add_two_frames(float* at, __m256d x, __m256d gains) {
 constexpr int32_t WIDE_MIN_FRAMES = 8;
 
 __attribute__((target("avx2")))
-uint64_t mix_steady_avx2(float* out, int32_t len, const int16_t* data, uint64_t position,
-                         uint64_t step, bool forward, MixGains segment_gains) {
-    if (len < WIDE_MIN_FRAMES) return mix_steady_sse2(out, len, data, position, step, forward, segment_gains);
-    WideReader reader = wide_reader(data, position, step, forward);
+uint64_t mix_steady_avx2(float* out, int32_t len, const MixSource& source, MixGains segment_gains) {
+    if (len < WIDE_MIN_FRAMES) return mix_steady_sse2(out, len, source, segment_gains);
+    WideReader reader = wide_reader(source);
     __m128d scaled = scaled_gains(segment_gains);
     __m256d g = _mm256_set_m128d(scaled, scaled);
     int32_t k = 0;
@@ -198,40 +198,55 @@ uint64_t mix_steady_avx2(float* out, int32_t len, const int16_t* data, uint64_t 
         add_two_frames(out + 2 * k + 4, _mm256_unpackhi_pd(x, x), g);  // x2 x2 x3 x3
     }
     for (; k < len; ++k) {
-        add_frame(out + 2 * k, data, reader.read, scaled);
+        add_frame(out + 2 * k, reader.data, reader.read, scaled);
         reader.read += reader.delta;
     }
-    return reader.read + (step & 1);
+    return reader.read + (source.step & 1);
 }
 
-// The gains still grow one frame at a time in double, as in mix_ramp_sse2;
-// only the frames are done four at a time.
+// The gains grow one frame at a time in double, as in mix_ramp_sse2. Where
+// the sums are exact (MixRamp), the gains of the four frames of a round are
+// formed side by side, each from the one four frames before; otherwise one
+// after another, which takes four additions' latency per round.
 __attribute__((target("avx2")))
-uint64_t mix_ramp_avx2(float* out, int32_t len, const int16_t* data, uint64_t position,
-                       uint64_t step, bool forward, MixGains* segment_gains, MixGains ramp_steps) {
-    if (len < WIDE_MIN_FRAMES) {
-        return mix_ramp_sse2(out, len, data, position, step, forward, segment_gains, ramp_steps);
-    }
-    WideReader reader = wide_reader(data, position, step, forward);
-    __m128d g = scaled_gains(*segment_gains);
-    __m128d steps = scaled_gains(ramp_steps);
+uint64_t mix_ramp_avx2(float* out, int32_t len, const MixSource& source, MixRamp* ramp) {
+    if (len < WIDE_MIN_FRAMES) return mix_ramp_sse2(out, len, source, ramp);
+    WideReader reader = wide_reader(source);
+    __m128d g = scaled_gains(ramp->gains);
+    __m128d steps = scaled_gains(ramp->steps);
     int32_t k = 0;
-    for (; k + 4 <= len; k += 4) {
-        __m256d x = interpolate_four(&reader);
-        __m128d g1 = _mm_add_pd(g, steps);
-        __m128d g2 = _mm_add_pd(g1, steps);
-        __m128d g3 = _mm_add_pd(g2, steps);
-        add_two_frames(out + 2 * k, _mm256_unpacklo_pd(x, x), _mm256_set_m128d(g1, g));
-        add_two_frames(out + 2 * k + 4, _mm256_unpackhi_pd(x, x), _mm256_set_m128d(g3, g2));
-        g = _mm_add_pd(g3, steps);
+    if (ramp->sums_exact) {
+        __m128d two_steps = _mm_add_pd(steps, steps);
+        __m256d first = _mm256_set_m128d(_mm_add_pd(g, steps), g);  // frames 0, 1 of the round
+        __m256d second = _mm256_add_pd(first, _mm256_set_m128d(two_steps, two_steps));
+        __m128d four_steps = _mm_add_pd(two_steps, two_steps);
+        __m256d round_steps = _mm256_set_m128d(four_steps, four_steps);
+        for (; k + 4 <= len; k += 4) {
+            __m256d x = interpolate_four(&reader);
+            add_two_frames(out + 2 * k, _mm256_unpacklo_pd(x, x), first);
+            add_two_frames(out + 2 * k + 4, _mm256_unpackhi_pd(x, x), second);
+            first = _mm256_add_pd(first, round_steps);
+            second = _mm256_add_pd(second, round_steps);
+        }
+        g = _mm256_castpd256_pd128(first);
+    } else {
+        for (; k + 4 <= len; k += 4) {
+            __m256d x = interpolate_four(&reader);
+            __m128d g1 = _mm_add_pd(g, steps);
+            __m128d g2 = _mm_add_pd(g1, steps);
+            __m128d g3 = _mm_add_pd(g2, steps);
+            add_two_frames(out + 2 * k, _mm256_unpacklo_pd(x, x), _mm256_set_m128d(g1, g));
+            add_two_frames(out + 2 * k + 4, _mm256_unpackhi_pd(x, x), _mm256_set_m128d(g3, g2));
+            g = _mm_add_pd(g3, steps);
+        }
     }
     for (; k < len; ++k) {
-        add_frame(out + 2 * k, data, reader.read, g);
+        add_frame(out + 2 * k, reader.data, reader.read, g);
         g = _mm_add_pd(g, steps);
         reader.read += reader.delta;
     }
-    *segment_gains = unscaled_gains(g);
-    return reader.read + (step & 1);
+    ramp->gains = unscaled_gains(g);
+    return reader.read + (source.step & 1);
 }
 
 constexpr MixLoops SSE2_LOOPS = {MixLoop::SSE2, "sse2", mix_steady_sse2, mix_ramp_sse2, clip_sse2};
