@@ -3,8 +3,8 @@
 // A loop set mixes one segment whose every frame reads inside the sample data
 // (mixer.cpp checks that first), with gains held fixed or ramping, and
 // converts finished blocks to 16-bit PCM. The plain set is ordinary C++ and
-// builds everywhere; mixer_x86.cpp adds SSE2 and AVX2 sets where the compiler
-// targets x86. Every set gives the bits of the one-frame rule of mixer.cpp:
+// builds everywhere; mixer_x86.cpp adds SSE2, AVX2 and AVX-512 sets where the
+// compiler targets x86. Every set gives the bits of the one-frame rule of mixer.cpp:
 // they differ in speed only.
 #pragma once
 
@@ -12,8 +12,8 @@
 #include <cstring>
 
 // In order of preference: by default the last one the processor runs is used.
-enum class MixLoop { PLAIN, SSE2, AVX2 };
-constexpr int MIX_LOOP_COUNT = 3;
+enum class MixLoop { PLAIN, SSE2, AVX2, AVX512 };
+constexpr int MIX_LOOP_COUNT = 4;
 
 // What a segment reads. Every frame it mixes reads frames i and i + 1 inside
 // the data; a loop may read further ahead as long as it stays below
@@ -47,7 +47,7 @@ bool ramp_sums_exact(const MixRamp& ramp, int32_t frames);
 
 struct MixLoops {
     MixLoop kind;
-    const char* name;  // "plain", "sse2", "avx2": for test and benchmark reports
+    const char* name;  // "plain", "sse2", "avx2", "avx512": for test and benchmark reports
     // len >= 1 frames with both gains fixed, added into out; returns the
     // position after the last frame.
     uint64_t (*steady)(float* out, int32_t len, const MixSource& source, MixGains gains);

@@ -1,7 +1,7 @@
 // The mixer's loops on x86 vector units, built only where the compiler
 // targets x86 with SSE2 (the build checks): an SSE2 set, which every x86-64
-// processor runs, and an AVX2 set for processors with 256-bit units, chosen
-// at run time. All follow the
+// processor runs, an AVX2 set for processors with 256-bit units and an
+// AVX-512 set for those with 512-bit ones, chosen at run time. All follow the
 // one-frame rule of mixer.cpp with the same roundings in the same order, lane
 // by lane: products and sums are separate instructions, never fused.
 //
@@ -11,7 +11,12 @@
 // costs a load and an insert each; the wide loops avoid both where integer
 // operations serve.
 
+// GCC 12's 512-bit intrinsics pass an uninitialised placeholder to their
+// builtins, which -Wmaybe-uninitialized reports at every use.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
+#pragma GCC diagnostic pop
 
 #include "player/output/mixer_loops.h"
 
@@ -249,8 +254,142 @@ uint64_t mix_ramp_avx2(float* out, int32_t len, const MixSource& source, MixRamp
     return reader.read + (source.step & 1);
 }
 
+// The 512-bit loops: eight frames per round. The sample pairs of all eight
+// come from one 64-byte load of 32 sample frames, picked out by a permutation
+// of 16-bit words, which is why they need steps below about 4.28 frames (the
+// eight frames of a round then lie within 31 sample frames); other segments
+// go to the AVX2 loops. Near the end of the data the load is masked: the
+// words past it are neither read nor used. The last round of a segment may
+// be short: its missing frames are computed from whatever the window holds
+// and never stored.
+constexpr int32_t WINDOW_FRAMES = 32;
+constexpr int32_t ROUND_FRAMES = 8;
+
+// Where the next eight frames read. Lanes hold frames 0, 4, 1, 5, 2, 6, 3, 7
+// of the round, so that an in-lane duplication gives four neighbouring frames.
+struct WindowReader {
+    const int16_t* data;
+    uint64_t available;  // frames of data that may be read
+    uint64_t read;       // position of the next frame, bit 0 clear
+    uint64_t delta;      // read_position_delta
+    bool forward;
+    __m512i offsets;  // k * delta in lane (0, 4, 1, 5, 2, 6, 3, 7)[k]
+};
+
+// Whether the frames of one round, and the frame after each, lie within one window.
+bool window_holds_round(uint64_t delta, bool forward) {
+    uint64_t reach = forward ? delta : uint64_t{0} - delta;
+    return reach <= ((uint64_t)(WINDOW_FRAMES - 2) << 32) / (ROUND_FRAMES - 1);
+}
+
+__attribute__((target("avx512f,avx512bw,avx512dq,avx512vl")))
+WindowReader window_reader(const MixSource& source) {
+    uint64_t delta = read_position_delta(source.step, source.forward);
+    __m512i offsets = _mm512_mullo_epi64(_mm512_set1_epi64((int64_t)delta), _mm512_setr_epi64(0, 4, 1, 5, 2, 6, 3, 7));
+    return WindowReader{source.data, source.available, source.position & ~uint64_t{1}, delta, source.forward,
+                        offsets};
+}
+
+// x of the next `frames` (1..8) frames, times 2^31, in lanes (x0, x4, x1, x5,
+// x2, x6, x3, x7); moves the reader on. The window starts at the lowest of
+// those frames, which lies inside the data (segment_in_bounds) like every
+// frame's pair.
+__attribute__((target("avx512f,avx512bw,avx512dq,avx512vl")))
+inline __m512d interpolate_eight(WindowReader* reader, int32_t frames) {
+    uint64_t lowest = reader->forward ? reader->read : reader->read + (uint64_t)(frames - 1) * reader->delta;
+    uint64_t base = lowest >> 32;
+    uint64_t words_left = reader->available - base;
+    __mmask32 readable = words_left >= WINDOW_FRAMES ? ~__mmask32{0} : (__mmask32{1} << words_left) - 1;
+    __m512i window = _mm512_maskz_loadu_epi16(readable, reader->data + base);
+    // Positions relative to the window: the whole part is the word index of
+    // s[i] (of a frame past the segment it may exceed the window and wrap:
+    // that lane is not stored), the low 32 bits are the fraction.
+    __m512i relative =
+        _mm512_add_epi64(_mm512_set1_epi64((int64_t)(reader->read - (base << 32))), reader->offsets);
+    __m512i index = _mm512_srli_epi64(relative, 32);
+    __m512i words = _mm512_add_epi64(_mm512_or_si512(index, _mm512_slli_epi64(index, 16)), _mm512_set1_epi64(0x10000));
+    __m512i pairs = _mm512_permutexvar_epi16(words, window);  // s[i] and s[i+1] in the low half of each lane
+    __m512i first = _mm512_srai_epi32(_mm512_slli_epi32(pairs, 16), 16);
+    __m512i difference = _mm512_sub_epi32(_mm512_srai_epi32(pairs, 16), first);
+    __m512i f = _mm512_srli_epi32(relative, 1);
+    __m512i product = _mm512_mul_epi32(f, difference);
+    __m512i whole = _mm512_mul_epi32(first, _mm512_set1_epi64(0x80000000));
+    reader->read += (uint64_t)frames * reader->delta;
+    return _mm512_cvtepi64_pd(_mm512_sub_epi64(product, whole));  // exact: below 2^53
+}
+
+// Four frames at `at` += x * gains, x = (x0 x0 x1 x1 x2 x2 x3 x3), gains
+// (left right ...); only the values in `values` (a mask of the 8 floats).
+__attribute__((target("avx512f,avx512bw,avx512dq,avx512vl")))
+inline void add_four_frames(float* at, __m512d x, __m512d gains, __mmask8 values) {
+    __m512d sum = _mm512_add_pd(_mm512_cvtps_pd(_mm256_maskz_loadu_ps(values, at)), _mm512_mul_pd(x, gains));
+    _mm256_mask_storeu_ps(at, values, _mm512_cvtpd_ps(sum));
+}
+
+// One round of `frames` (1..8) frames at `at`.
+__attribute__((target("avx512f,avx512bw,avx512dq,avx512vl")))
+inline void add_round(float* at, WindowReader* reader, int32_t frames, __m512d first_gains, __m512d second_gains) {
+    __m512d x = interpolate_eight(reader, frames);
+    __mmask8 first = frames >= 4 ? 0xFF : (__mmask8)((1u << (2 * frames)) - 1);
+    __mmask8 second = frames >= 8 ? 0xFF : frames <= 4 ? 0 : (__mmask8)((1u << (2 * (frames - 4))) - 1);
+    add_four_frames(at, _mm512_unpacklo_pd(x, x), first_gains, first);
+    add_four_frames(at + 8, _mm512_unpackhi_pd(x, x), second_gains, second);
+}
+
+__attribute__((target("avx512f,avx512bw,avx512dq,avx512vl")))
+uint64_t mix_steady_avx512(float* out, int32_t len, const MixSource& source, MixGains segment_gains) {
+    uint64_t delta = read_position_delta(source.step, source.forward);
+    if (!window_holds_round(delta, source.forward)) return mix_steady_avx2(out, len, source, segment_gains);
+    WindowReader reader = window_reader(source);
+    __m512d g = _mm512_broadcast_f64x2(scaled_gains(segment_gains));
+    int32_t k = 0;
+    for (; k + ROUND_FRAMES <= len; k += ROUND_FRAMES) {
+        __m512d x = interpolate_eight(&reader, ROUND_FRAMES);
+        add_four_frames(out + 2 * k, _mm512_unpacklo_pd(x, x), g, 0xFF);
+        add_four_frames(out + 2 * k + 8, _mm512_unpackhi_pd(x, x), g, 0xFF);
+    }
+    if (k < len) add_round(out + 2 * k, &reader, len - k, g, g);
+    return reader.read + (source.step & 1);
+}
+
+// Only ramps with exact sums: the gains of a round's eight frames side by side.
+__attribute__((target("avx512f,avx512bw,avx512dq,avx512vl")))
+uint64_t mix_ramp_avx512(float* out, int32_t len, const MixSource& source, MixRamp* ramp) {
+    uint64_t delta = read_position_delta(source.step, source.forward);
+    if (!ramp->sums_exact || !window_holds_round(delta, source.forward)) {
+        return mix_ramp_avx2(out, len, source, ramp);
+    }
+    WindowReader reader = window_reader(source);
+    __m128d g = scaled_gains(ramp->gains);
+    __m128d steps = scaled_gains(ramp->steps);
+    __m128d two_steps = _mm_add_pd(steps, steps);
+    __m128d four_steps = _mm_add_pd(two_steps, two_steps);
+    __m256d first_pair = _mm256_set_m128d(_mm_add_pd(g, steps), g);
+    __m256d second_pair = _mm256_add_pd(first_pair, _mm256_set_m128d(two_steps, two_steps));
+    __m512d first = _mm512_insertf64x4(_mm512_castpd256_pd512(first_pair), second_pair, 1);  // frames 0..3
+    __m512d second = _mm512_add_pd(first, _mm512_broadcast_f64x2(four_steps));              // frames 4..7
+    __m512d round_steps = _mm512_broadcast_f64x2(_mm_add_pd(four_steps, four_steps));
+    int32_t k = 0;
+    for (; k + ROUND_FRAMES <= len; k += ROUND_FRAMES) {
+        __m512d x = interpolate_eight(&reader, ROUND_FRAMES);
+        add_four_frames(out + 2 * k, _mm512_unpacklo_pd(x, x), first, 0xFF);
+        add_four_frames(out + 2 * k + 8, _mm512_unpackhi_pd(x, x), second, 0xFF);
+        first = _mm512_add_pd(first, round_steps);
+        second = _mm512_add_pd(second, round_steps);
+    }
+    g = _mm512_castpd512_pd128(first);
+    if (k < len) {
+        add_round(out + 2 * k, &reader, len - k, first, second);
+        // The gains after the last frame: exact like every sum of the ramp.
+        g = _mm_add_pd(g, _mm_mul_pd(_mm_set1_pd((double)(len - k)), steps));
+    }
+    ramp->gains = unscaled_gains(g);
+    return reader.read + (source.step & 1);
+}
+
 constexpr MixLoops SSE2_LOOPS = {MixLoop::SSE2, "sse2", mix_steady_sse2, mix_ramp_sse2, clip_sse2};
 constexpr MixLoops AVX2_LOOPS = {MixLoop::AVX2, "avx2", mix_steady_avx2, mix_ramp_avx2, clip_sse2};
+constexpr MixLoops AVX512_LOOPS = {MixLoop::AVX512, "avx512", mix_steady_avx512, mix_ramp_avx512, clip_sse2};
 
 // Asked while static data is set up, perhaps before the runtime has looked
 // at the processor: look first.
@@ -259,12 +398,19 @@ bool avx2_present() {
     return __builtin_cpu_supports("avx2");
 }
 
+// The 512-bit loops hand some segments to the AVX2 ones.
+bool avx512_present() {
+    return avx2_present() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
+}
+
 }  // namespace
 
 const MixLoops* target_mix_loops(MixLoop kind) {
     switch (kind) {
         case MixLoop::SSE2: return &SSE2_LOOPS;
         case MixLoop::AVX2: return avx2_present() ? &AVX2_LOOPS : nullptr;
+        case MixLoop::AVX512: return avx512_present() ? &AVX512_LOOPS : nullptr;
         default: return nullptr;
     }
 }
