@@ -269,11 +269,12 @@ constexpr int32_t ROUND_FRAMES = 8;
 // of the round, so that an in-lane duplication gives four neighbouring frames.
 struct WindowReader {
     const int16_t* data;
-    uint64_t available;  // frames of data that may be read
-    uint64_t read;       // position of the next frame, bit 0 clear
-    uint64_t delta;      // read_position_delta
+    uint64_t available;     // frames of data that may be read
+    uint64_t read;          // position of the next frame, bit 0 clear
+    uint64_t delta;         // read_position_delta
     bool forward;
-    __m512i offsets;  // k * delta in lane (0, 4, 1, 5, 2, 6, 3, 7)[k]
+    uint64_t round_lowest;  // from a full round's first position to its lowest: 0 forward, 7 * delta backward
+    __m512i offsets;        // k * delta in lane (0, 4, 1, 5, 2, 6, 3, 7)[k]
 };
 
 // Whether the frames of one round, and the frame after each, lie within one window.
@@ -287,7 +288,7 @@ WindowReader window_reader(const MixSource& source) {
     uint64_t delta = read_position_delta(source.step, source.forward);
     __m512i offsets = _mm512_mullo_epi64(_mm512_set1_epi64((int64_t)delta), _mm512_setr_epi64(0, 4, 1, 5, 2, 6, 3, 7));
     return WindowReader{source.data, source.available, source.position & ~uint64_t{1}, delta, source.forward,
-                        offsets};
+                        source.forward ? 0 : 7 * delta, offsets};
 }
 
 // x of the next `frames` (1..8) frames, times 2^31, in lanes (x0, x4, x1, x5,
@@ -296,11 +297,17 @@ WindowReader window_reader(const MixSource& source) {
 // frame's pair.
 __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl")))
 inline __m512d interpolate_eight(WindowReader* reader, int32_t frames) {
-    uint64_t lowest = reader->forward ? reader->read : reader->read + (uint64_t)(frames - 1) * reader->delta;
+    uint64_t lowest = frames == ROUND_FRAMES ? reader->read + reader->round_lowest
+                      : reader->forward      ? reader->read
+                                             : reader->read + (uint64_t)(frames - 1) * reader->delta;
     uint64_t base = lowest >> 32;
     uint64_t words_left = reader->available - base;
-    __mmask32 readable = words_left >= WINDOW_FRAMES ? ~__mmask32{0} : (__mmask32{1} << words_left) - 1;
-    __m512i window = _mm512_maskz_loadu_epi16(readable, reader->data + base);
+    __m512i window;
+    if (words_left >= WINDOW_FRAMES) {
+        window = _mm512_loadu_si512(reader->data + base);
+    } else {
+        window = _mm512_maskz_loadu_epi16((__mmask32{1} << words_left) - 1, reader->data + base);
+    }
     // Positions relative to the window: the whole part is the word index of
     // s[i] (of a frame past the segment it may exceed the window and wrap:
     // that lane is not stored), the low 32 bits are the fraction.
