@@ -112,7 +112,28 @@ void BM_mix_voices(benchmark::State& state) {
     mixer_choose_fastest_loops();
 }
 
+// clip_to_pcm16 of one block of mixed frames, in frames per second.
+void BM_clip_to_pcm16(benchmark::State& state) {
+    if (!mixer_choose_loops(static_cast<MixLoop>(state.range(0)))) {
+        state.SkipWithError("loop set not in this build or processor");
+        return;
+    }
+    state.SetLabel(mixer_loops()->name);
+    std::vector<float> block(2 * BLOCK_FRAMES);
+    for (size_t i = 0; i < block.size(); ++i) block[i] = (float)(40000.0 * std::sin((double)i * 0.01));
+    std::vector<int16_t> pcm(2 * BLOCK_FRAMES);
+    for (auto _ : state) {
+        clip_to_pcm16(pcm.data(), block.data(), BLOCK_FRAMES);
+        benchmark::DoNotOptimize(pcm.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * BLOCK_FRAMES);
+    mixer_choose_fastest_loops();
+}
+
 }  // namespace
+
+BENCHMARK(BM_clip_to_pcm16)->ArgName("loop")->DenseRange(0, 3);
 
 BENCHMARK(BM_mix_voices)
     ->ArgNames({"voices", "ramps", "loop", "twins", "chip"})

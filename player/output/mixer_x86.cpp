@@ -187,6 +187,25 @@ inline void add_two_frames(float* at, __m256d x, __m256d gains) {
     _mm_storeu_ps(at, _mm256_cvtpd_ps(sum));
 }
 
+// clip_sse2 eight values at a time; packing works within 128-bit halves, so
+// the quarters are put back in order.
+__attribute__((target("avx2")))
+inline __m256i clip_eight(__m256 value) {
+    value = _mm256_and_ps(value, _mm256_cmp_ps(value, value, _CMP_ORD_Q));
+    value = _mm256_min_ps(_mm256_max_ps(value, _mm256_set1_ps(-32768.0f)), _mm256_set1_ps(32767.0f));
+    return _mm256_cvtps_epi32(value);
+}
+
+__attribute__((target("avx2")))
+void clip_avx2(int16_t* dst, const float* src, int64_t value_count) {
+    int64_t k = 0;
+    for (; k + 16 <= value_count; k += 16) {
+        __m256i packed = _mm256_packs_epi32(clip_eight(_mm256_loadu_ps(src + k)), clip_eight(_mm256_loadu_ps(src + k + 8)));
+        _mm256_storeu_si256((__m256i*)(dst + k), _mm256_permute4x64_epi64(packed, 0xD8));
+    }
+    if (k < value_count) clip_sse2(dst + k, src + k, value_count - k);
+}
+
 // A few frames are not worth the wide loop's set-up: below this the SSE2 loops run.
 constexpr int32_t WIDE_MIN_FRAMES = 8;
 
@@ -394,9 +413,30 @@ uint64_t mix_ramp_avx512(float* out, int32_t len, const MixSource& source, MixRa
     return reader.read + (source.step & 1);
 }
 
+// clip_sse2 sixteen values at a time, the rest masked; the narrowing to 16
+// bits saturates, which the clamp has made a no-op.
+__attribute__((target("avx512f,avx512bw,avx512dq,avx512vl")))
+inline __m512i clip_sixteen(__m512 value) {
+    value = _mm512_maskz_mov_ps(_mm512_cmp_ps_mask(value, value, _CMP_ORD_Q), value);
+    value = _mm512_min_ps(_mm512_max_ps(value, _mm512_set1_ps(-32768.0f)), _mm512_set1_ps(32767.0f));
+    return _mm512_cvtps_epi32(value);
+}
+
+__attribute__((target("avx512f,avx512bw,avx512dq,avx512vl")))
+void clip_avx512(int16_t* dst, const float* src, int64_t value_count) {
+    int64_t k = 0;
+    for (; k + 16 <= value_count; k += 16) {
+        _mm256_storeu_si256((__m256i*)(dst + k), _mm512_cvtsepi32_epi16(clip_sixteen(_mm512_loadu_ps(src + k))));
+    }
+    if (k < value_count) {
+        __mmask16 rest = (__mmask16)((1u << (value_count - k)) - 1);
+        _mm512_mask_cvtsepi32_storeu_epi16(dst + k, rest, clip_sixteen(_mm512_maskz_loadu_ps(rest, src + k)));
+    }
+}
+
 constexpr MixLoops SSE2_LOOPS = {MixLoop::SSE2, "sse2", mix_steady_sse2, mix_ramp_sse2, clip_sse2};
-constexpr MixLoops AVX2_LOOPS = {MixLoop::AVX2, "avx2", mix_steady_avx2, mix_ramp_avx2, clip_sse2};
-constexpr MixLoops AVX512_LOOPS = {MixLoop::AVX512, "avx512", mix_steady_avx512, mix_ramp_avx512, clip_sse2};
+constexpr MixLoops AVX2_LOOPS = {MixLoop::AVX2, "avx2", mix_steady_avx2, mix_ramp_avx2, clip_avx2};
+constexpr MixLoops AVX512_LOOPS = {MixLoop::AVX512, "avx512", mix_steady_avx512, mix_ramp_avx512, clip_avx512};
 
 // Asked while static data is set up, perhaps before the runtime has looked
 // at the processor: look first.
