@@ -12,11 +12,16 @@
 // operations serve.
 
 // GCC 12's 512-bit intrinsics pass an uninitialised placeholder to their
-// builtins, which -Wmaybe-uninitialized reports at every use.
+// builtins, which -Wmaybe-uninitialized reports at every use (clang has no
+// such warning).
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 #include "player/output/mixer_loops.h"
 
