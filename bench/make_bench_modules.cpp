@@ -107,7 +107,9 @@ XmModule busy_module(uint16_t channels) {
         XmPattern pattern;
         pattern.rows = 64;
         for (int row = 0; row < 64; ++row) {
-            for (int channel = 0; channel < channels; ++channel) pattern.cells.push_back(busy_cell(&random, channel));
+            for (int channel = 0; channel < channels; ++channel) {
+                pattern.cells.push_back(busy_cell(&random, channel));
+            }
         }
         module.patterns.push_back(pattern);
     }
@@ -403,7 +405,9 @@ XmCell lead_cell(int row, const PatternPlan& plan, Random* random, int* last_not
         *last_note = note;
         return cell;
     }
-    if (roll < 12) return effect_cell(0x04, static_cast<uint8_t>(0x40 + random_below(random, 4) + 0x20 * (roll % 2)));
+    if (roll < 12) {  // 4xy: vibrato
+        return effect_cell(0x04, static_cast<uint8_t>(0x40 + random_below(random, 4) + 0x20 * (roll % 2)));
+    }
     if (roll < 14) return effect_cell(0x0A, 0x02);
     if (roll == 14) return note_cell(KEY_OFF, LEAD, 0);
     return XmCell{};
@@ -469,7 +473,9 @@ XmPattern song_pattern(const SongStyle& style, const PatternPlan& plan, Random* 
                 case ECHO:
                     if (row >= 3) cell = lead[row - 3];
                     if (cell.instrument != 0) cell.instrument = instrument_of(ECHO);
-                    if (cell.volume >= SET_VOLUME) cell.volume = static_cast<uint8_t>(SET_VOLUME + (cell.volume - SET_VOLUME) / 2);
+                    if (cell.volume >= SET_VOLUME) {
+                        cell.volume = static_cast<uint8_t>(SET_VOLUME + (cell.volume - SET_VOLUME) / 2);
+                    }
                     if (row == 3) {  // 8D0: panned away from the lead
                         cell.effect = 0x08;
                         cell.param = 0xD0;
@@ -540,7 +546,8 @@ int main(int argc, char** argv) {
     }
     std::string directory = argv[1];
     for (uint16_t channels : {8, 32}) {
-        if (!write_module(busy_module(channels), directory + "/busy" + std::to_string(channels) + ".xm")) return 1;
+        std::string path = directory + "/busy" + std::to_string(channels) + ".xm";
+        if (!write_module(busy_module(channels), path)) return 1;
     }
     int number = 1;
     for (const SongStyle& style : SONG_STYLES) {

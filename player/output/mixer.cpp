@@ -3,23 +3,25 @@
 //
 // A segment is a run of output frames over which nothing but the position
 // changes: it ends at the next loop point (found once, by one 64-by-64-bit
-// division), at the end of a volume ramp, or at the end of the call. Within a
-// segment the inner loops only count frames.
+// division where the call reaches it), at the end of a volume ramp, or at the
+// end of the call. Within a segment the inner loops only count frames.
 //
 // Number budget. Positions and steps are 32.32 (see mixer.h). The frame value
 // x = s[i] + f * (s[i+1] - s[i]) with a 31-bit f and a 17-bit difference is
 // exact in double; only the product with the gain and the sum with the float
 // already in the buffer round, in double, and the sum rounds once more to
 // float. That is the one-frame rule every loop follows: the plain loops here
-// literally, the x86 ones (mixer_x86.cpp) two or four frames at a time with
-// the same roundings lane by lane.
+// literally, the x86 ones (mixer_x86.cpp) two, four or eight frames at a time
+// with the same roundings lane by lane.
 //
 // This file holds what every target shares: segments, ramps, loop points,
 // the plain loops, and the choice of loop set (mixer_loops.h).
 //
 // Where the time goes: a note change leaves the old voice looping at level 0,
 // so half the voices of a busy song are often silent; they only move their
-// position. The rest is the steady loops.
+// position. The rest is the steady loops (a third of a whole-song render to a
+// file on 512-bit units; ramps a tenth of that, and the work per segment
+// here a fifth).
 #include "player/output/mixer.h"
 
 #include <algorithm>

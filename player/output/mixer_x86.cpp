@@ -169,7 +169,8 @@ inline __m256d interpolate_four(WideReader* reader) {
     uint64_t read3 = read2 + reader->delta;
     const int16_t* data = reader->data;
     // Pair k in the low half of its lane; only low halves count below.
-    __m128i low = _mm_insert_epi32(_mm_cvtsi32_si128(sample_pair(data, reader->read)), sample_pair(data, read2), 2);
+    __m128i low = _mm_insert_epi32(_mm_cvtsi32_si128(sample_pair(data, reader->read)),
+                                   sample_pair(data, read2), 2);
     __m128i high = _mm_insert_epi32(_mm_cvtsi32_si128(sample_pair(data, read1)), sample_pair(data, read3), 2);
     __m256i pairs = _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
     reader->read = read3 + reader->delta;
@@ -205,7 +206,8 @@ __attribute__((target("avx2")))
 void clip_avx2(int16_t* dst, const float* src, int64_t value_count) {
     int64_t k = 0;
     for (; k + 16 <= value_count; k += 16) {
-        __m256i packed = _mm256_packs_epi32(clip_eight(_mm256_loadu_ps(src + k)), clip_eight(_mm256_loadu_ps(src + k + 8)));
+        __m256i first = clip_eight(_mm256_loadu_ps(src + k));
+        __m256i packed = _mm256_packs_epi32(first, clip_eight(_mm256_loadu_ps(src + k + 8)));
         _mm256_storeu_si256((__m256i*)(dst + k), _mm256_permute4x64_epi64(packed, 0xD8));
     }
     if (k < value_count) clip_sse2(dst + k, src + k, value_count - k);
@@ -310,7 +312,8 @@ bool window_holds_round(uint64_t delta, bool forward) {
 __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl")))
 WindowReader window_reader(const MixSource& source) {
     uint64_t delta = read_position_delta(source.step, source.forward);
-    __m512i offsets = _mm512_mullo_epi64(_mm512_set1_epi64((int64_t)delta), _mm512_setr_epi64(0, 4, 1, 5, 2, 6, 3, 7));
+    __m512i offsets =
+        _mm512_mullo_epi64(_mm512_set1_epi64((int64_t)delta), _mm512_setr_epi64(0, 4, 1, 5, 2, 6, 3, 7));
     return WindowReader{source.data, source.available, source.position & ~uint64_t{1}, delta, source.forward,
                         source.forward ? 0 : 7 * delta, offsets};
 }
@@ -338,7 +341,8 @@ inline __m512d interpolate_eight(WindowReader* reader, int32_t frames) {
     __m512i relative =
         _mm512_add_epi64(_mm512_set1_epi64((int64_t)(reader->read - (base << 32))), reader->offsets);
     __m512i index = _mm512_srli_epi64(relative, 32);
-    __m512i words = _mm512_add_epi64(_mm512_or_si512(index, _mm512_slli_epi64(index, 16)), _mm512_set1_epi64(0x10000));
+    __m512i words =
+        _mm512_add_epi64(_mm512_or_si512(index, _mm512_slli_epi64(index, 16)), _mm512_set1_epi64(0x10000));
     __m512i pairs = _mm512_permutexvar_epi16(words, window);  // s[i] and s[i+1] in the low half of each lane
     __m512i first = _mm512_srai_epi32(_mm512_slli_epi32(pairs, 16), 16);
     __m512i difference = _mm512_sub_epi32(_mm512_srai_epi32(pairs, 16), first);
@@ -359,7 +363,8 @@ inline void add_four_frames(float* at, __m512d x, __m512d gains, __mmask8 values
 
 // One round of `frames` (1..8) frames at `at`.
 __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl")))
-inline void add_round(float* at, WindowReader* reader, int32_t frames, __m512d first_gains, __m512d second_gains) {
+inline void add_round(float* at, WindowReader* reader, int32_t frames, __m512d first_gains,
+                      __m512d second_gains) {
     __m512d x = interpolate_eight(reader, frames);
     __mmask8 first = frames >= 4 ? 0xFF : (__mmask8)((1u << (2 * frames)) - 1);
     __mmask8 second = frames >= 8 ? 0xFF : frames <= 4 ? 0 : (__mmask8)((1u << (2 * (frames - 4))) - 1);

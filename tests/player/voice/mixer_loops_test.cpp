@@ -129,7 +129,8 @@ TEST(MixLoops, EverySetFollowsTheOneFrameRule) {
             const MixLoops* loops = mixer_loops();
             ++sets;
             SCOPED_TRACE(::testing::Message() << loops->name << " trial " << trial << " len " << segment.len
-                                              << " step " << segment.source.step << (segment.source.forward ? " forward" : " backward"));
+                                              << " step " << segment.source.step
+                                              << (segment.source.forward ? " forward" : " backward"));
             std::vector<float> frames = start;
             MixRamp ramp = segment.ramp;
             uint64_t position = steady ? loops->steady(frames.data(), segment.len, segment.source, ramp.gains)
