@@ -262,8 +262,9 @@ DoubleBits double_bits(double value) {
 // are multiples of 2^low, and so is every such sum; below 2^(low + 53) in
 // magnitude it is a double. |gain| < 2^(high of gain + 1) and frames * |step|
 // < 2^(bits of frames + high of step + 1); both below 2^(low + 52) bound
-// every sum. Ramps the replay sets up pass with 12 bits to spare: float32
-// gains up to 1 and steps from 2^-17 on, over at most 557 frames.
+// every sum. Ramps the replay sets up pass with 9 bits to spare: their
+// gains are float32 values from 2^-17 (a level of 1) up to 1, their steps
+// float32 values from 2^-18 on and at most about 1 / frames.
 bool side_sums_exact(double gain, double step, int32_t frames) {
     if (step == 0.0) return true;
     if (!std::isfinite(gain) || !std::isfinite(step)) return false;
