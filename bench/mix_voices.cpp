@@ -1,9 +1,10 @@
 // Throughput of mix_voices in voice-frames per second (items_per_second):
 // 8 and 32 looping voices at the steps of ordinary notes, mixed in blocks of
-// 884 frames, with steady levels or with a volume ramp in every block, on the
-// SSE2 loops (wide 0) or the 256-bit ones where the processor has them
-// (wide 1). The twins case adds 32 voices left behind at level 0, as note
-// changes leave them; they count as voice-frames too.
+// 884 frames, with steady levels or with a volume ramp in every block, on
+// each loop set the build and processor have (loop 0 plain, 1 SSE2, 2 AVX2, 3 AVX-512;
+// the label names it). The twins case adds 32 voices left behind at level 0,
+// as note changes leave them; they count as voice-frames too. The chip case
+// plays 32-frame loops, where the work per segment counts.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -12,28 +13,33 @@
 
 #include "player/module/song.h"
 #include "player/output/mixer.h"
+#include "player/output/mixer_loops.h"
 
 namespace {
 
 constexpr int32_t BLOCK_FRAMES = 884;
 constexpr uint32_t SAMPLE_FRAMES = 20000;
+constexpr uint32_t CHIP_FRAMES = 32;  // a single-cycle chip sample, looped whole
 
+// A forward and a ping-pong loop: long ones, or (chip) 32-frame ones, over
+// which a segment lasts some 170 frames at these steps.
 struct BenchSamples {
     std::vector<int16_t> data[2];
     Sample samples[2] = {};
 
-    BenchSamples() {
+    explicit BenchSamples(bool chip) {
+        uint32_t length = chip ? CHIP_FRAMES : SAMPLE_FRAMES;
         for (int k = 0; k < 2; ++k) {
-            data[k].assign(SAMPLE_FRAMES + 8, 0);
-            for (uint32_t i = 0; i < SAMPLE_FRAMES; ++i) {
+            data[k].assign(length + 8, 0);
+            for (uint32_t i = 0; i < length; ++i) {
                 data[k][i] = (int16_t)(12000.0 * std::sin(i * 0.031 * (k + 1)) + (i * 7919 % 2001) - 1000);
             }
             Sample& s = samples[k];
             s.data = data[k].data();
-            s.length = SAMPLE_FRAMES;
+            s.length = length;
             s.bits = 16;
-            s.loop_start = 2000 + 1000 * k;
-            s.loop_length = SAMPLE_FRAMES - s.loop_start;
+            s.loop_start = chip ? 0 : 2000 + 1000 * k;
+            s.loop_length = length - s.loop_start;
             s.loop_type = k == 0 ? LOOP_FORWARD : LOOP_PINGPONG;
             uint32_t end = s.loop_start + s.loop_length;
             data[k][end] = k == 0 ? data[k][s.loop_start] : data[k][end - 1];
@@ -57,7 +63,8 @@ void setup_voices(BenchSamples& samples, int voices) {
         voice.step_int = (int32_t)(g / 44100);
         voice.step_frac = (uint32_t)((((uint64_t)(g % 44100) << 32) + g / 44100) / 44100);
         voice.sample = &samples.samples[v % 2];
-        voice.position_int = (uint32_t)(v * 397 % 18000);  // inside both loops
+        const Sample& sample = *voice.sample;
+        voice.position_int = sample.loop_start + (uint32_t)(v * 397) % sample.loop_length;
         voice.direction = 1;
         voice.left_volume = 60 + v;
         voice.right_volume = 200 - v;
@@ -77,13 +84,15 @@ void silence_twins(int first, int voices) {
 void BM_mix_voices(benchmark::State& state) {
     int voices = (int)state.range(0);
     bool ramps = state.range(1) != 0;
-    bool wide = state.range(2) != 0;
+    auto loop = static_cast<MixLoop>(state.range(2));
     bool twins = state.range(3) != 0;
-    if (mixer_use_wide_units(wide) != wide) {
-        state.SkipWithError("no 256-bit units on this processor");
+    bool chip = state.range(4) != 0;
+    if (!mixer_choose_loops(loop)) {
+        state.SkipWithError("loop set not in this build or processor");
         return;
     }
-    BenchSamples samples;
+    state.SetLabel(mixer_loops()->name);
+    BenchSamples samples(chip);
     setup_voices(samples, twins ? 2 * voices : voices);
     if (twins) silence_twins(voices, 2 * voices);
     std::vector<float> block(2 * BLOCK_FRAMES);
@@ -100,15 +109,36 @@ void BM_mix_voices(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * (twins ? 2 : 1) * voices * BLOCK_FRAMES);
-    mixer_use_wide_units(true);
+    mixer_choose_fastest_loops();
+}
+
+// clip_to_pcm16 of one block of mixed frames, in frames per second.
+void BM_clip_to_pcm16(benchmark::State& state) {
+    if (!mixer_choose_loops(static_cast<MixLoop>(state.range(0)))) {
+        state.SkipWithError("loop set not in this build or processor");
+        return;
+    }
+    state.SetLabel(mixer_loops()->name);
+    std::vector<float> block(2 * BLOCK_FRAMES);
+    for (size_t i = 0; i < block.size(); ++i) block[i] = (float)(40000.0 * std::sin((double)i * 0.01));
+    std::vector<int16_t> pcm(2 * BLOCK_FRAMES);
+    for (auto _ : state) {
+        clip_to_pcm16(pcm.data(), block.data(), BLOCK_FRAMES);
+        benchmark::DoNotOptimize(pcm.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * BLOCK_FRAMES);
+    mixer_choose_fastest_loops();
 }
 
 }  // namespace
 
+BENCHMARK(BM_clip_to_pcm16)->ArgName("loop")->DenseRange(0, 3);
+
 BENCHMARK(BM_mix_voices)
-    ->ArgNames({"voices", "ramps", "wide", "twins"})
-    ->ArgsProduct({{8, 32}, {0, 1}, {0, 1}, {0}})
-    ->Args({32, 0, 0, 1})
-    ->Args({32, 0, 1, 1});
+    ->ArgNames({"voices", "ramps", "loop", "twins", "chip"})
+    ->ArgsProduct({{8, 32}, {0, 1}, {0, 1, 2, 3}, {0}, {0}})
+    ->ArgsProduct({{32}, {0}, {0, 1, 2, 3}, {1}, {0}})
+    ->ArgsProduct({{32}, {0, 1}, {0, 1, 2, 3}, {0}, {1}});
 
 BENCHMARK_MAIN();

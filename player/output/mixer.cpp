@@ -3,28 +3,33 @@
 //
 // A segment is a run of output frames over which nothing but the position
 // changes: it ends at the next loop point (found once, by one 64-by-64-bit
-// division), at the end of a volume ramp, or at the end of the call. Within a
-// segment the inner loops only count frames.
+// division where the call reaches it), at the end of a volume ramp, or at the
+// end of the call. Within a segment the inner loops only count frames.
 //
 // Number budget. Positions and steps are 32.32 (see mixer.h). The frame value
 // x = s[i] + f * (s[i+1] - s[i]) with a 31-bit f and a 17-bit difference is
 // exact in double; only the product with the gain and the sum with the float
 // already in the buffer round, in double, and the sum rounds once more to
-// float. Packed SSE2 doubles do the same roundings lane by lane, so the
-// two-frame loop gives the bits of the one-frame rule; so do the four-frame
-// loops on 256-bit units, chosen at run time where the processor has them.
+// float. That is the one-frame rule every loop follows: the plain loops here
+// literally, the x86 ones (mixer_x86.cpp) two, four or eight frames at a time
+// with the same roundings lane by lane.
+//
+// This file holds what every target shares: segments, ramps, loop points,
+// the plain loops, and the choice of loop set (mixer_loops.h).
 //
 // Where the time goes: a note change leaves the old voice looping at level 0,
 // so half the voices of a busy song are often silent; they only move their
-// position. The rest is the steady loops.
+// position. The rest is the steady loops (a third of a whole-song render to a
+// file on 512-bit units; ramps a tenth of that, and the work per segment
+// here a fifth).
 #include "player/output/mixer.h"
 
-#include <immintrin.h>
-
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "player/module/song.h"
+#include "player/output/mixer_loops.h"
 
 Voice voice_table[VOICE_COUNT];
 int32_t ramp_frames_total = 128;
@@ -33,7 +38,6 @@ float ramp_reciprocal = 1.0f / 128;
 namespace {
 
 constexpr float GAIN_SCALE = 1.0f / 255;  // 0.0039215689: level 255 rounds to gain 1.0f
-constexpr double FRACTION_SCALE = 1.0 / 2147483648.0;  // 2^-31 per unit of the top 31 fraction bits
 constexpr double LEVEL_SCALE = 1.0 / 256;              // 8.8 level to volume
 constexpr int32_t MAX_REFLECTIONS = 4096;  // far more than any step below 256 frames needs
 
@@ -57,19 +61,6 @@ uint64_t advance(uint64_t position, uint64_t step) {
     return FORWARD ? position + step : position - step;
 }
 
-// Linear interpolation at a position whose frames i and i + 1 are in the
-// data, times 2^31, as an integer: s[i] * 2^31 + (top 31 fraction
-// bits) * (s[i+1] - s[i]) stays below 2^48, so it converts to double exactly,
-// and multiplying it by a gain scaled by 2^-31 rounds exactly as x times the
-// gain does (scaling by a power of two commutes with rounding). One integer
-// multiply-add and one conversion instead of three conversions.
-double interpolate_scaled(const int16_t* data, uint64_t position) {
-    int16_t pair[2];
-    std::memcpy(pair, data + (position >> 32), sizeof pair);
-    int64_t fraction = (uint32_t)position >> 1;
-    return (double)((int64_t)pair[0] * 2147483648 + fraction * (pair[1] - pair[0]));
-}
-
 // The same where frames may lie outside the data: those read as 0. Only a
 // voice in a state the replay never produces gets here.
 double interpolate_checked(const int16_t* data, uint64_t available, uint64_t position) {
@@ -81,203 +72,74 @@ double interpolate_checked(const int16_t* data, uint64_t available, uint64_t pos
     return (double)a + f * (double)(b - a);
 }
 
-__m128d load_frame(const float* frame) {
-    return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64((const __m128i*)frame)));
-}
-
-void store_frame(float* frame, __m128d value) {
-    _mm_storel_epi64((__m128i*)frame, _mm_castps_si128(_mm_cvtpd_ps(value)));
-}
-
-// Positions read, with bit 0 cleared (which the interpolation ignores), form
-// a plain progression: once the first step is taken every position has the
-// parity of the step, so each later step moves by step & ~1 forward and by
-// step + (step & 1) backward, and so does the first one counted from the
-// cleared start. The position after the last frame is the next one read with
-// the step's bit 0 put back.
-uint64_t read_position_delta(uint64_t step, bool forward) {
-    return forward ? step & ~uint64_t{1} : uint64_t{0} - (step + (step & 1));
-}
-
-int32_t sample_pair(const int16_t* data, uint64_t position) {
-    int32_t pair;
-    std::memcpy(&pair, data + (position >> 32), sizeof pair);
-    return pair;
-}
-
-// Gains fixed for the whole segment: two frames per round, the interpolation
-// of both in one pair of doubles (formed exactly as in the wide loops below).
-uint64_t mix_steady(float* out, int32_t len, const int16_t* data, uint64_t position,
-                    uint64_t step, bool forward, __m128d gains) {
-    uint64_t delta = read_position_delta(step, forward);
-    uint64_t read = position & ~uint64_t{1};
-    gains = _mm_mul_pd(gains, _mm_set1_pd(FRACTION_SCALE));
-    __m128i fractions =
-        _mm_setr_epi32((int32_t)(uint32_t)read, (int32_t)(uint32_t)(read + delta), 0, 0);
-    const __m128i fraction_step = _mm_set1_epi32((int32_t)(uint32_t)(2 * delta));
-    const __m128d whole_scale = _mm_set1_pd(2147483648.0);
-    int32_t k = 0;
-    for (; k + 2 <= len; k += 2) {
-        uint64_t read1 = read + delta;
-        __m128i pairs = _mm_unpacklo_epi32(_mm_cvtsi32_si128(sample_pair(data, read)),
-                                           _mm_cvtsi32_si128(sample_pair(data, read1)));
-        read = read1 + delta;
-        __m128i first = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
-        __m128i difference = _mm_sub_epi32(_mm_srai_epi32(pairs, 16), first);
-        __m128d f = _mm_cvtepi32_pd(_mm_srli_epi32(fractions, 1));
-        fractions = _mm_add_epi32(fractions, fraction_step);
-        __m128d x = _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(first), whole_scale),
-                               _mm_mul_pd(f, _mm_cvtepi32_pd(difference)));
-        __m128 pair = _mm_loadu_ps(out + 2 * k);
-        __m128d first_frame =
-            _mm_add_pd(_mm_cvtps_pd(pair), _mm_mul_pd(_mm_unpacklo_pd(x, x), gains));
-        __m128d second_frame = _mm_add_pd(_mm_cvtps_pd(_mm_movehl_ps(pair, pair)),
-                                          _mm_mul_pd(_mm_unpackhi_pd(x, x), gains));
-        _mm_storeu_ps(out + 2 * k,
-                      _mm_movelh_ps(_mm_cvtpd_ps(first_frame), _mm_cvtpd_ps(second_frame)));
-    }
-    if (k < len) {
-        __m128d x = _mm_set1_pd(interpolate_scaled(data, read));
-        store_frame(out + 2 * k, _mm_add_pd(load_frame(out + 2 * k), _mm_mul_pd(x, gains)));
+// The plain loops: one frame per round in ordinary double arithmetic, for
+// every target; gains scaled by 2^-31 (see interpolate_scaled), and so are
+// the ramp steps, whose sums scale exactly too.
+uint64_t mix_steady_plain(float* out, int32_t len, const MixSource& source, MixGains gains) {
+    const int16_t* data = source.data;
+    uint64_t delta = read_position_delta(source.step, source.forward);
+    uint64_t read = source.position & ~uint64_t{1};
+    double left = gains.left * FRACTION_SCALE;
+    double right = gains.right * FRACTION_SCALE;
+    for (int32_t k = 0; k < len; ++k) {
+        double x = interpolate_scaled(data, read);
+        out[2 * k] = (float)((double)out[2 * k] + x * left);
+        out[2 * k + 1] = (float)((double)out[2 * k + 1] + x * right);
         read += delta;
     }
-    return read + (step & 1);
+    return read + (source.step & 1);
 }
 
-// The wide loops: four frames per round on 256-bit units, for processors that
-// have them. The same roundings in the same order as the SSE2 loops: the
-// interpolation is the exact integer of interpolate_scaled formed in doubles
-// (s[i] * 2^31 and the 31-bit fraction times the 17-bit difference are both
-// exact, and so is their sum below 2^49); products and sums are separate
-// instructions, never fused.
-
-// Where the next four frames read: the positions (with bit 0 cleared) and the
-// low 32 bits of each in the lanes of `fractions`.
-struct WideReader {
-    const int16_t* data;
-    uint64_t read;          // position of the next frame, bit 0 clear
-    uint64_t delta;         // read_position_delta
-    __m128i fractions;      // low words of read + k * delta, k = 0..3
-    __m128i fraction_step;  // low word of 4 * delta in every lane
-};
-
-__attribute__((target("avx2")))
-WideReader wide_reader(const int16_t* data, uint64_t position, uint64_t step, bool forward) {
-    uint64_t delta = read_position_delta(step, forward);
-    uint64_t read = position & ~uint64_t{1};
-    __m128i fractions = _mm_setr_epi32((int32_t)(uint32_t)read, (int32_t)(uint32_t)(read + delta),
-                                       (int32_t)(uint32_t)(read + 2 * delta),
-                                       (int32_t)(uint32_t)(read + 3 * delta));
-    return WideReader{data, read, delta, fractions, _mm_set1_epi32((int32_t)(uint32_t)(4 * delta))};
-}
-
-// x of the next four frames, times 2^31; moves the reader on.
-__attribute__((target("avx2")))
-inline __m256d interpolate_four(WideReader* reader) {
-    uint64_t read1 = reader->read + reader->delta;
-    uint64_t read2 = read1 + reader->delta;
-    uint64_t read3 = read2 + reader->delta;
-    const int16_t* data = reader->data;
-    __m128i pairs = _mm_setr_epi32(sample_pair(data, reader->read), sample_pair(data, read1),
-                                   sample_pair(data, read2), sample_pair(data, read3));
-    reader->read = read3 + reader->delta;
-    __m128i first = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
-    __m128i difference = _mm_sub_epi32(_mm_srai_epi32(pairs, 16), first);
-    __m256d f = _mm256_cvtepi32_pd(_mm_srli_epi32(reader->fractions, 1));
-    reader->fractions = _mm_add_epi32(reader->fractions, reader->fraction_step);
-    return _mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(first), _mm256_set1_pd(2147483648.0)),
-                         _mm256_mul_pd(f, _mm256_cvtepi32_pd(difference)));
-}
-
-// Two frames at `at` += x * gains, with x = (x0 x0 x1 x1) and gains (left right left right).
-__attribute__((target("avx2")))
-inline void add_two_frames(float* at, __m256d x, __m256d gains) {
-    __m256d sum = _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(at)), _mm256_mul_pd(x, gains));
-    _mm_storeu_ps(at, _mm256_cvtpd_ps(sum));
-}
-
-// One frame by the SSE2 rule, for the frames after the last round of four.
-__attribute__((target("avx2")))
-inline void add_one_frame(float* at, const WideReader& reader, __m128d gains) {
-    __m128d x = _mm_set1_pd(interpolate_scaled(reader.data, reader.read));
-    store_frame(at, _mm_add_pd(load_frame(at), _mm_mul_pd(x, gains)));
-}
-
-// Gains fixed for the whole segment.
-__attribute__((target("avx2")))
-uint64_t mix_steady_wide(float* out, int32_t len, const int16_t* data, uint64_t position,
-                         uint64_t step, bool forward, __m128d gains) {
-    WideReader reader = wide_reader(data, position, step, forward);
-    __m128d scaled = _mm_mul_pd(gains, _mm_set1_pd(FRACTION_SCALE));
-    __m256d g = _mm256_set_m128d(scaled, scaled);
-    int32_t k = 0;
-    for (; k + 4 <= len; k += 4) {
-        __m256d x = interpolate_four(&reader);
-        add_two_frames(out + 2 * k, _mm256_permute4x64_pd(x, 0x50), g);      // x0 x0 x1 x1
-        add_two_frames(out + 2 * k + 4, _mm256_permute4x64_pd(x, 0xFA), g);  // x2 x2 x3 x3
-    }
-    for (; k < len; ++k) {
-        add_one_frame(out + 2 * k, reader, scaled);
-        reader.read += reader.delta;
-    }
-    return reader.read + (step & 1);
-}
-
-// A ramp. The gains still grow one frame at a time in double, as in mix_ramp;
-// only the frames are done four at a time.
-__attribute__((target("avx2")))
-uint64_t mix_ramp_wide(float* out, int32_t len, const int16_t* data, uint64_t position,
-                       uint64_t step, bool forward, __m128d* gains, __m128d steps) {
-    WideReader reader = wide_reader(data, position, step, forward);
-    const __m128d scale = _mm_set1_pd(FRACTION_SCALE);
-    __m128d g = _mm_mul_pd(*gains, scale);
-    steps = _mm_mul_pd(steps, scale);
-    int32_t k = 0;
-    for (; k + 4 <= len; k += 4) {
-        __m256d x = interpolate_four(&reader);
-        __m128d g1 = _mm_add_pd(g, steps);
-        __m128d g2 = _mm_add_pd(g1, steps);
-        __m128d g3 = _mm_add_pd(g2, steps);
-        add_two_frames(out + 2 * k, _mm256_permute4x64_pd(x, 0x50), _mm256_set_m128d(g1, g));
-        add_two_frames(out + 2 * k + 4, _mm256_permute4x64_pd(x, 0xFA), _mm256_set_m128d(g3, g2));
-        g = _mm_add_pd(g3, steps);
-    }
-    for (; k < len; ++k) {
-        add_one_frame(out + 2 * k, reader, g);
-        g = _mm_add_pd(g, steps);
-        reader.read += reader.delta;
-    }
-    *gains = _mm_mul_pd(g, _mm_set1_pd(2147483648.0));
-    return reader.read + (step & 1);
-}
-
-// Asked while static data is set up, perhaps before the runtime has looked
-// at the processor: look first.
-bool wide_units_present() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-
-bool use_wide_units = wide_units_present();
-
-// A ramp: one frame per round, the gains carried in double.
-template <bool FORWARD>
-uint64_t mix_ramp(float* out, int32_t len, const int16_t* data, uint64_t position, uint64_t step,
-                  __m128d* gains, __m128d steps) {
-    // Gains and steps scaled by 2^-31 (see interpolate_scaled); sums of them
-    // scale exactly too.
-    const __m128d scale = _mm_set1_pd(FRACTION_SCALE);
-    __m128d g = _mm_mul_pd(*gains, scale);
-    steps = _mm_mul_pd(steps, scale);
+uint64_t mix_ramp_plain(float* out, int32_t len, const MixSource& source, MixRamp* ramp) {
+    const int16_t* data = source.data;
+    uint64_t delta = read_position_delta(source.step, source.forward);
+    uint64_t read = source.position & ~uint64_t{1};
+    double left = ramp->gains.left * FRACTION_SCALE;
+    double right = ramp->gains.right * FRACTION_SCALE;
+    double left_step = ramp->steps.left * FRACTION_SCALE;
+    double right_step = ramp->steps.right * FRACTION_SCALE;
     for (int32_t k = 0; k < len; ++k) {
-        __m128d x = _mm_set1_pd(interpolate_scaled(data, position));
-        store_frame(out + 2 * k, _mm_add_pd(load_frame(out + 2 * k), _mm_mul_pd(x, g)));
-        g = _mm_add_pd(g, steps);
-        position = advance<FORWARD>(position, step);
+        double x = interpolate_scaled(data, read);
+        out[2 * k] = (float)((double)out[2 * k] + x * left);
+        out[2 * k + 1] = (float)((double)out[2 * k + 1] + x * right);
+        left += left_step;
+        right += right_step;
+        read += delta;
     }
-    *gains = _mm_mul_pd(g, _mm_set1_pd(2147483648.0));
-    return position;
+    ramp->gains = MixGains{left * FRACTION_UNSCALE, right * FRACTION_UNSCALE};
+    return read + (source.step & 1);
 }
+
+// Clamped first, then rounded: a value clamped to -32768 or 32767 rounds to
+// itself, so this is the same as rounding first. Adding and taking away
+// 1.5 * 2^23 rounds a float of magnitude up to 2^22 to an integer, to
+// nearest with ties to even, in float arithmetic alone. NaN compares unequal
+// to itself and becomes 0.
+void clip_plain(int16_t* dst, const float* src, int64_t value_count) {
+    const float rounder = 12582912.0f;
+    for (int64_t k = 0; k < value_count; ++k) {
+        float value = src[k] == src[k] ? src[k] : 0.0f;
+        value = value < -32768.0f ? -32768.0f : value > 32767.0f ? 32767.0f : value;
+        dst[k] = (int16_t)(int32_t)((value + rounder) - rounder);
+    }
+}
+
+constexpr MixLoops PLAIN_LOOPS = {MixLoop::PLAIN, "plain", mix_steady_plain, mix_ramp_plain, clip_plain};
+
+const MixLoops* available_loops(MixLoop kind) {
+    return kind == MixLoop::PLAIN ? &PLAIN_LOOPS : target_mix_loops(kind);
+}
+
+const MixLoops* fastest_loops() {
+    for (int k = MIX_LOOP_COUNT - 1; k > 0; --k) {
+        const MixLoops* loops = target_mix_loops(static_cast<MixLoop>(k));
+        if (loops) return loops;
+    }
+    return &PLAIN_LOOPS;
+}
+
+// Chosen while static data is set up; mix_voices is first called long after.
+const MixLoops* loops_in_use = fastest_loops();
 
 // Gains of 0 on both sides: every frame would add x * 0.0 to the buffer, a
 // zero that leaves each float as it is (the buffer is cleared to +0.0 and sums
@@ -294,16 +156,19 @@ uint64_t advance_silently(uint64_t position, uint64_t step, int32_t len, bool fo
 
 // Any segment, frame by frame, reading nothing outside the data.
 template <bool FORWARD>
-uint64_t mix_checked(float* out, int32_t len, const int16_t* data, uint64_t available,
-                     uint64_t position, uint64_t step, __m128d* gains, __m128d steps) {
-    __m128d g = *gains;
+uint64_t mix_checked(float* out, int32_t len, const MixSource& source, MixGains* gains, MixGains steps) {
+    uint64_t position = source.position;
+    double left = gains->left;
+    double right = gains->right;
     for (int32_t k = 0; k < len; ++k) {
-        __m128d x = _mm_set1_pd(interpolate_checked(data, available, position));
-        store_frame(out + 2 * k, _mm_add_pd(load_frame(out + 2 * k), _mm_mul_pd(x, g)));
-        g = _mm_add_pd(g, steps);
-        position = advance<FORWARD>(position, step);
+        double x = interpolate_checked(source.data, source.available, position);
+        out[2 * k] = (float)((double)out[2 * k] + x * left);
+        out[2 * k + 1] = (float)((double)out[2 * k + 1] + x * right);
+        left += steps.left;
+        right += steps.right;
+        position = advance<FORWARD>(position, source.step);
     }
-    *gains = g;
+    *gains = MixGains{left, right};
     return position;
 }
 
@@ -327,7 +192,7 @@ bool segment_in_bounds(uint64_t position, uint64_t step, int32_t len, bool forwa
     return position < limit && position >= span;
 }
 
-// Step 2 of a segment: frames up to the loop point ahead, when it lies within
+// A segment's frames up to the loop point ahead, when it lies within
 // len. The step is taken in units of 2^-24 frame; below 256 frames per output
 // frame this is the 32-bit step24, above it the value is kept whole rather than
 // wrapped, so that a huge step still finds its loop point. A step below 2^-24
@@ -340,6 +205,9 @@ int32_t frames_to_loop_point(uint64_t position, uint64_t step, bool forward, uin
     uint64_t step24 = step >> 8;
     if (step24 == 0) return len;
     uint64_t units = distance >> 8;
+    // Most calls end before the loop point: a product shows it without the division.
+    uint64_t reach = 0;
+    if (!__builtin_mul_overflow((uint64_t)len, step24, &reach) && reach < units) return len;
     uint64_t frames = units / step24 + (units % step24 != 0);
     if (frames > (uint64_t)len) return len;
     *boundary = true;
@@ -351,7 +219,7 @@ float ramp_step_toward(int32_t target, int32_t level) {
     return (float)(difference * (double)GAIN_SCALE * (double)ramp_reciprocal);
 }
 
-// Step 3: go on with the ramp in progress, or set up a new one from the level
+// Goes on with the ramp in progress, or sets up a new one from the level
 // heard now. Returns the ramp's frames left (0 = none).
 int32_t ramp_setup(Voice* voice) {
     if (voice->ramp_frames != 0 && voice->left_volume == voice->ramp_left_target &&
@@ -367,6 +235,44 @@ int32_t ramp_setup(Voice* voice) {
         right_moves ? ramp_step_toward(voice->right_volume, voice->right_level) : 0.0f;
     voice->ramp_frames = left_moves || right_moves ? ramp_frames_total : 0;
     return voice->ramp_frames;
+}
+
+// A finite non-zero double is an odd multiple of 2^low below 2^(high + 1)
+// in magnitude.
+struct DoubleBits {
+    int32_t low;
+    int32_t high;
+};
+
+DoubleBits double_bits(double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    int32_t exponent = (int32_t)((bits >> 52) & 0x7FF);
+    uint64_t mantissa = bits & ((uint64_t{1} << 52) - 1);
+    if (exponent != 0) {
+        mantissa |= uint64_t{1} << 52;
+    } else {
+        exponent = 1;  // subnormal
+    }
+    int32_t low = __builtin_ctzll(mantissa) + exponent - 1075;
+    return DoubleBits{low, 63 - __builtin_clzll(mantissa) + exponent - 1075};
+}
+
+// Whether every sum gain + k * step, k = 0..frames, is a double. Gain and step
+// are multiples of 2^low, and so is every such sum; below 2^(low + 53) in
+// magnitude it is a double. |gain| < 2^(high of gain + 1) and frames * |step|
+// < 2^(bits of frames + high of step + 1); both below 2^(low + 52) bound
+// every sum. Ramps the replay sets up pass with 9 bits to spare: their
+// gains are float32 values from 2^-17 (a level of 1) up to 1, their steps
+// float32 values from 2^-18 on and at most about 1 / frames.
+bool side_sums_exact(double gain, double step, int32_t frames) {
+    if (step == 0.0) return true;
+    if (!std::isfinite(gain) || !std::isfinite(step)) return false;
+    DoubleBits step_bits = double_bits(step);
+    DoubleBits gain_bits = gain != 0.0 ? double_bits(gain) : step_bits;
+    int32_t low = std::min(step_bits.low, gain_bits.low);
+    int32_t frame_bits = 32 - __builtin_clz((uint32_t)frames | 1);
+    return step_bits.high + 1 + frame_bits <= low + 52 && gain_bits.high + 1 <= low + 52;
 }
 
 // Nearest integer, ties to even, held in int32 (huge gains from absurd
@@ -391,47 +297,34 @@ float level_gain(int32_t level) {
     return (float)((double)level * LEVEL_SCALE * (double)GAIN_SCALE);
 }
 
-// Step 4 and 5: gains and the len frames of one segment; returns the position after them.
+// The gains and the len frames of one segment; returns the position after them.
 uint64_t mix_segment(Voice* voice, const Sample* sample, float* out, int32_t len, uint64_t position,
-                     uint64_t step, bool forward, int32_t ramp) {
+                     uint64_t step, bool forward, int32_t ramp_frames) {
     if (len <= 0) return position;
-    const int16_t* data = sample->data;
-    uint64_t available = data ? (uint64_t)sample->length + 8 : 0;
-    bool in_bounds = segment_in_bounds(position, step, len, forward, available);
-    if (ramp <= 0) {
+    MixSource source = {sample->data, sample->data ? (uint64_t)sample->length + 8 : 0, position, step, forward};
+    bool in_bounds = segment_in_bounds(position, step, len, forward, source.available);
+    if (ramp_frames <= 0) {
         if (voice->left_volume == 0 && voice->right_volume == 0) {
             return advance_silently(position, step, len, forward);
         }
-        __m128d gains = _mm_set_pd((double)volume_gain(voice->right_volume),
-                                   (double)volume_gain(voice->left_volume));
-        // A few frames are not worth the wide loop's set-up.
-        if (in_bounds && use_wide_units && len >= 8) {
-            return mix_steady_wide(out, len, data, position, step, forward, gains);
-        }
-        if (in_bounds) {
-            return mix_steady(out, len, data, position, step, forward, gains);
-        }
-        __m128d still = _mm_setzero_pd();
-        return forward ? mix_checked<true>(out, len, data, available, position, step, &gains, still)
-                       : mix_checked<false>(out, len, data, available, position, step, &gains, still);
+        MixGains gains = {(double)volume_gain(voice->left_volume), (double)volume_gain(voice->right_volume)};
+        if (in_bounds) return loops_in_use->steady(out, len, source, gains);
+        MixGains still = {0.0, 0.0};
+        return forward ? mix_checked<true>(out, len, source, &gains, still)
+                       : mix_checked<false>(out, len, source, &gains, still);
     }
-    __m128d gains = _mm_set_pd((double)level_gain(voice->right_level),
-                               (double)level_gain(voice->left_level));
-    __m128d steps = _mm_set_pd((double)voice->right_ramp_step, (double)voice->left_ramp_step);
-    if (in_bounds && use_wide_units && len >= 8) {
-        position = mix_ramp_wide(out, len, data, position, step, forward, &gains, steps);
-    } else if (in_bounds) {
-        position = forward ? mix_ramp<true>(out, len, data, position, step, &gains, steps)
-                           : mix_ramp<false>(out, len, data, position, step, &gains, steps);
+    MixRamp ramp = {{(double)level_gain(voice->left_level), (double)level_gain(voice->right_level)},
+                    {(double)voice->left_ramp_step, (double)voice->right_ramp_step},
+                    false};
+    if (in_bounds) {
+        ramp.sums_exact = ramp_sums_exact(ramp, len);
+        position = loops_in_use->ramp(out, len, source, &ramp);
     } else {
-        position = forward
-                       ? mix_checked<true>(out, len, data, available, position, step, &gains, steps)
-                       : mix_checked<false>(out, len, data, available, position, step, &gains, steps);
+        position = forward ? mix_checked<true>(out, len, source, &ramp.gains, ramp.steps)
+                           : mix_checked<false>(out, len, source, &ramp.gains, ramp.steps);
     }
-    double left_gain = _mm_cvtsd_f64(gains);
-    double right_gain = _mm_cvtsd_f64(_mm_unpackhi_pd(gains, gains));
-    voice->left_level = round_to_level(left_gain * 255.0 * 256.0);
-    voice->right_level = round_to_level(right_gain * 255.0 * 256.0);
+    voice->left_level = round_to_level(ramp.gains.left * 255.0 * 256.0);
+    voice->right_level = round_to_level(ramp.gains.right * 255.0 * 256.0);
     return position;
 }
 
@@ -480,7 +373,7 @@ void reflect(Voice* voice, const Sample* sample) {
     end_voice(voice);  // an empty loop, or a position no step below 256 frames can reach
 }
 
-// Step 7. False when the voice has ended.
+// Past the loop point: wrap, reflect or end. False when the voice has ended.
 bool pass_loop_point(Voice* voice, const Sample* sample) {
     if (sample->loop_type & LOOP_FORWARD) {
         wrap_forward(voice, sample);
@@ -533,6 +426,14 @@ void mix_voice(Voice* voice, float* out, int32_t count) {
 
 }  // namespace
 
+// When the sums are exact, the gains a ramp reaches one addition after
+// another equal gains + k * steps formed at once: a wide loop may then form
+// the gains of several frames side by side instead of waiting for each sum.
+bool ramp_sums_exact(const MixRamp& ramp, int32_t frames) {
+    return side_sums_exact(ramp.gains.left, ramp.steps.left, frames) &&
+           side_sums_exact(ramp.gains.right, ramp.steps.right, frames);
+}
+
 void mix_voices(float* frames, int32_t count) {
     if (count <= 0 || !frames) return;
     for (int32_t v = 0; v < MIXED_VOICES; ++v) {
@@ -540,29 +441,18 @@ void mix_voices(float* frames, int32_t count) {
     }
 }
 
-bool mixer_use_wide_units(bool wanted) {
-    use_wide_units = wanted && wide_units_present();
-    return use_wide_units;
-}
-
-// Clamped first, then rounded by cvtps2dq, which rounds to nearest, ties to
-// even, in the default rounding mode: a value clamped to -32768 or 32767 rounds
-// to itself, so this is the same as rounding first. NaN compares unordered
-// with itself and becomes 0.
+// clip_to_pcm16's rule is in clip_plain above.
 void clip_to_pcm16(int16_t* dst, const float* src, int32_t frame_count) {
     if (frame_count <= 0 || !dst || !src) return;
-    const __m128 low = _mm_set1_ps(-32768.0f);
-    const __m128 high = _mm_set1_ps(32767.0f);
-    auto convert = [&](__m128 value) {
-        value = _mm_and_ps(value, _mm_cmpord_ps(value, value));
-        return _mm_cvtps_epi32(_mm_min_ps(_mm_max_ps(value, low), high));
-    };
-    int64_t total = 2 * (int64_t)frame_count;
-    int64_t k = 0;
-    for (; k + 8 <= total; k += 8) {
-        __m128i first = convert(_mm_loadu_ps(src + k));
-        __m128i second = convert(_mm_loadu_ps(src + k + 4));
-        _mm_storeu_si128((__m128i*)(dst + k), _mm_packs_epi32(first, second));
-    }
-    for (; k < total; ++k) dst[k] = (int16_t)_mm_cvtsi128_si32(convert(_mm_set_ss(src[k])));
+    loops_in_use->clip(dst, src, 2 * (int64_t)frame_count);
 }
+
+bool mixer_choose_loops(MixLoop kind) {
+    const MixLoops* loops = available_loops(kind);
+    if (loops) loops_in_use = loops;
+    return loops != nullptr;
+}
+
+const MixLoops* mixer_loops() { return loops_in_use; }
+
+void mixer_choose_fastest_loops() { loops_in_use = fastest_loops(); }

@@ -47,9 +47,5 @@ extern float ramp_reciprocal;      // 1.0 / ramp_frames_total
 
 // Adds count frames (left, right floats) of every playing voice 0..63 into frames.
 void mix_voices(float* frames, int32_t count);
-// Chooses the 256-bit mixing loop where the processor has it (the default)
-// or the SSE2 one; both give the same bits. Returns whether the wide loop is
-// now in use.
-bool mixer_use_wide_units(bool wanted);
 // Rounds to nearest (ties to even) and clamps 2 * frame_count floats to int16.
 void clip_to_pcm16(int16_t* dst, const float* src, int32_t frame_count);

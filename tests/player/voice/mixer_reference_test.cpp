@@ -10,6 +10,7 @@
 #include <random>
 
 #include "mixer_fixture.h"
+#include "player/output/mixer_loops.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ void reference_mix_voice(Voice& v, float* out, int32_t count) {
         uint64_t step = (uint64_t)(uint32_t)v.step_int * 4294967296u + v.step_frac;
         bool forward = v.direction == 1;
 
-        // 1, 2: segment length and loop point.
+        // Segment length and the loop point ahead.
         int32_t len = remaining;
         bool boundary = false;
         uint64_t d = forward ? (uint64_t)end * 4294967296u - position
@@ -56,7 +57,7 @@ void reference_mix_voice(Voice& v, float* out, int32_t count) {
                 }
             }
         }
-        // 3: ramp.
+        // Ramp set-up.
         int32_t ramp = 0;
         if (v.ramp_frames != 0 && v.left_volume == v.ramp_left_target &&
             v.right_volume == v.ramp_right_target) {
@@ -86,7 +87,7 @@ void reference_mix_voice(Voice& v, float* out, int32_t count) {
         }
         (ramp > 0 ? coverage.ramp_frames : coverage.steady_frames) += len;
         if (ramp == 0 && v.left_volume == 0 && v.right_volume == 0) coverage.silent_frames += len;
-        // 4, 5: gains and frames.
+        // Gains and frames.
         double left_gain, right_gain;
         if (ramp > 0) {
             left_gain = (float)((double)v.left_level / 256.0 * (double)C);
@@ -118,7 +119,7 @@ void reference_mix_voice(Voice& v, float* out, int32_t count) {
         remaining -= len;
         v.position_int = (uint32_t)(position >> 32);
         v.position_frac = (uint32_t)position;
-        // 6: ramp end.
+        // Ramp end.
         if (ramp > 0) {
             v.ramp_frames = ramp - len;
             if (v.ramp_frames == 0) {
@@ -128,7 +129,7 @@ void reference_mix_voice(Voice& v, float* out, int32_t count) {
                 if (ramp_cut) continue;
             }
         }
-        // 7: loop point.
+        // Loop point.
         if (!boundary) return;
         if (s->loop_type & LOOP_FORWARD) {
             ++coverage.wraps;
@@ -324,16 +325,20 @@ int64_t compare_random_voices_with_reference() {
     return frames_compared;
 }
 
-// Both mixing loops where the processor has the wide one: the SSE2 loop is what
-// every x86-64 processor runs, the wide one what most run.
+// Every loop set this build and processor have: the plain one everywhere,
+// SSE2 and AVX2 where the x86 loops are built and run.
 TEST_F(MixerTest, MatchesTheOneFrameReferenceBitForBit) {
     int64_t frames_compared = 0;
-    mixer_use_wide_units(false);
-    frames_compared += compare_random_voices_with_reference();
-    bool wide = mixer_use_wide_units(true);
-    if (wide && !HasFailure()) frames_compared += compare_random_voices_with_reference();
-    std::printf("wide loop %s\n", wide ? "compared too" : "not available here");
-    EXPECT_GT(frames_compared, 500000);
+    int sets_compared = 0;
+    for (int kind = 0; kind < MIX_LOOP_COUNT && !HasFailure(); ++kind) {
+        if (!mixer_choose_loops(static_cast<MixLoop>(kind))) continue;
+        std::printf("comparing the %s loops\n", mixer_loops()->name);
+        frames_compared += compare_random_voices_with_reference();
+        ++sets_compared;
+    }
+    mixer_choose_fastest_loops();
+    EXPECT_GE(sets_compared, 1);
+    EXPECT_GT(frames_compared, 500000 * sets_compared);
     EXPECT_GT(coverage.ramp_frames, 10000);
     EXPECT_GT(coverage.steady_frames, 100000);
     EXPECT_GT(coverage.silent_frames, 10000);

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "mixer_fixture.h"
+#include "player/output/mixer_loops.h"
 
 namespace {
 
@@ -213,14 +214,30 @@ TEST_F(MixerTest, NothingHappensForEmptyCalls) {
     EXPECT_EQ(out[0], 7);
 }
 
+// The loop sets this build and processor have, each chosen in turn while
+// `check` runs; the fastest is chosen again afterwards.
+template <typename Check>
+void for_each_loop_set(Check check) {
+    for (int kind = 0; kind < MIX_LOOP_COUNT; ++kind) {
+        if (!mixer_choose_loops(static_cast<MixLoop>(kind))) continue;
+        SCOPED_TRACE(mixer_loops()->name);
+        check();
+    }
+    mixer_choose_fastest_loops();
+}
+
 TEST(Clip, RoundsTiesToEvenAndClamps) {
     const float in[] = {2.5f, 3.5f, -2.5f, 32767.5f, -40000.0f, 40000.0f, -32768.5f, -0.5f,
-                        0.49999997f, 1.5f, -32767.5f, 12345.0f, INFINITY, -INFINITY, NAN, 0.0f};
+                        0.49999997f, 1.5f, -32767.5f, 12345.0f, INFINITY, -INFINITY, NAN, 0.0f,
+                        -0.0f, 32766.5f, -32767.49f, 4194303.5f, -NAN, 1e30f, -1e-30f, 0.5f};
     const int16_t expected[] = {2, 4, -2, 32767, -32768, 32767, -32768, 0,
-                                0, 2, -32768, 12345, 32767, -32768, 0, 0};
-    int16_t out[16] = {};
-    clip_to_pcm16(out, in, 8);
-    for (int k = 0; k < 16; ++k) EXPECT_EQ(out[k], expected[k]) << "value " << in[k];
+                                0, 2, -32768, 12345, 32767, -32768, 0, 0,
+                                0, 32766, -32767, 32767, 0, 32767, 0, 0};
+    for_each_loop_set([&] {
+        int16_t out[24] = {};
+        clip_to_pcm16(out, in, 12);
+        for (int k = 0; k < 24; ++k) EXPECT_EQ(out[k], expected[k]) << "value " << in[k];
+    });
 }
 
 // Every kind of float, in runs of every length (the converter takes eight
@@ -256,16 +273,18 @@ TEST(Clip, MatchesPlainRoundingOnRandomFloats) {
                 break;
         }
     }
-    size_t at = 0;
-    for (int32_t frames = 1; at + 2 * (size_t)frames <= in.size(); frames = frames % 13 + 1) {
-        std::vector<int16_t> out(2 * (size_t)frames + 1, 77);
-        clip_to_pcm16(out.data(), in.data() + at, frames);
-        for (int32_t k = 0; k < 2 * frames; ++k) {
-            ASSERT_EQ(out[(size_t)k], plain(in[at + (size_t)k])) << "value " << in[at + (size_t)k];
+    for_each_loop_set([&] {
+        size_t at = 0;
+        for (int32_t frames = 1; at + 2 * (size_t)frames <= in.size(); frames = frames % 13 + 1) {
+            std::vector<int16_t> out(2 * (size_t)frames + 1, 77);
+            clip_to_pcm16(out.data(), in.data() + at, frames);
+            for (int32_t k = 0; k < 2 * frames; ++k) {
+                ASSERT_EQ(out[(size_t)k], plain(in[at + (size_t)k])) << "value " << in[at + (size_t)k];
+            }
+            EXPECT_EQ(out.back(), 77) << "written past " << frames << " frames";
+            at += 2 * (size_t)frames;
         }
-        EXPECT_EQ(out.back(), 77) << "written past " << frames << " frames";
-        at += 2 * (size_t)frames;
-    }
+    });
 }
 
 // Voices the replay never produces: huge steps in both directions, positions

@@ -1,0 +1,5 @@
+// Targets without the x86 loops (or a build that asks for the plain loops
+// alone): mixer.cpp's plain set is all there is.
+#include "player/output/mixer_loops.h"
+
+const MixLoops* target_mix_loops(MixLoop) { return nullptr; }
