@@ -1,0 +1,23 @@
+# Shared by the Linux cross toolchain files: set KORVANTI_CROSS_TRIPLE (the
+# GNU triple of Debian's cross compiler) and KORVANTI_CROSS_QEMU (the user
+# emulator) before including this.
+string(REGEX REPLACE "-.*" "" KORVANTI_CROSS_PROCESSOR ${KORVANTI_CROSS_TRIPLE})
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR ${KORVANTI_CROSS_PROCESSOR})
+
+set(CMAKE_C_COMPILER ${KORVANTI_CROSS_TRIPLE}-gcc)
+set(CMAKE_CXX_COMPILER ${KORVANTI_CROSS_TRIPLE}-g++)
+
+# Debian keeps the target's own libraries under /usr/<triple> and in
+# multiarch folders; only those count, never the build machine's.
+set(CMAKE_FIND_ROOT_PATH /usr/${KORVANTI_CROSS_TRIPLE})
+set(CMAKE_LIBRARY_ARCHITECTURE ${KORVANTI_CROSS_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+find_program(KORVANTI_QEMU ${KORVANTI_CROSS_QEMU})
+if(KORVANTI_QEMU)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${KORVANTI_QEMU} -L /usr/${KORVANTI_CROSS_TRIPLE})
+endif()
