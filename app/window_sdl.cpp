@@ -7,6 +7,7 @@
 
 #include <SDL_syswm.h>
 
+#include "app/window_common.h"
 #include "app/window_events_sdl.h"
 #include "app/window_sdl.h"
 #include "platform/platform.h"
@@ -15,39 +16,12 @@ WindowState window_state = {false, nullptr, false, nullptr, true, {{}, true}};
 
 namespace {
 
-void creation_error(const char* text) {
-    show_message_box(text, "ERROR", MessageBoxIcon::WARNING, MessageBoxButtons::OK);
-}
-
-// A creation step failed: tear down what stands, then report.
-bool creation_failed(const char* text) {
-    destroy_window();
-    creation_error(text);
-    return false;
-}
-
-void shutdown_error(const char* text) {
-    show_message_box(text, "SHUTDOWN ERROR", MessageBoxIcon::INFORMATION, MessageBoxButtons::OK);
-}
-
 // The full-screen mode of exactly this size, with 4 bytes a pixel for 32 bits.
 bool find_display_mode(int width, int height, int bits_per_pixel, SDL_DisplayMode* mode) {
     SDL_DisplayMode wanted = {SDL_PIXELFORMAT_RGB888, width, height, 0, nullptr};
     if (SDL_GetClosestDisplayMode(0, &wanted, mode) == nullptr) return false;
     return mode->w == width && mode->h == height &&
            static_cast<int>(SDL_BYTESPERPIXEL(mode->format)) * 8 == bits_per_pixel;
-}
-
-// Asks the user whether to go on in a window. True for Yes.
-bool accept_windowed_mode() {
-    MessageBoxAnswer answer = show_message_box(
-        "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode "
-        "Instead?",
-        "Zelv GL", MessageBoxIcon::WARNING, MessageBoxButtons::YES_NO);
-    if (answer == MessageBoxAnswer::YES) return true;
-    show_message_box("Program Will Now Close.", "ERROR", MessageBoxIcon::STOP,
-                     MessageBoxButtons::OK);
-    return false;
 }
 
 // Double-buffered RGB, 8 bits a colour, no alpha, 16-bit depth, nothing else.

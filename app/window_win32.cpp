@@ -11,6 +11,7 @@
 
 #include <cstring>
 
+#include "app/window_common.h"
 #include "platform/platform.h"
 
 namespace {
@@ -31,21 +32,6 @@ struct Win32Window {
 Win32Window state = {true, nullptr, nullptr, nullptr, nullptr, false, {}, {{}, true}};
 
 LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-
-void creation_error(const char* text) {
-    show_message_box(text, "ERROR", MessageBoxIcon::WARNING, MessageBoxButtons::OK);
-}
-
-// A creation step failed: tear down what stands, then report.
-bool creation_failed(const char* text) {
-    destroy_window();
-    creation_error(text);
-    return false;
-}
-
-void shutdown_error(const char* text) {
-    show_message_box(text, "SHUTDOWN ERROR", MessageBoxIcon::INFORMATION, MessageBoxButtons::OK);
-}
 
 bool register_window_class() {
     WNDCLASSA window_class = {};
@@ -76,16 +62,9 @@ bool enter_display_mode(int width, int height, int bits_per_pixel) {
         ShowCursor(FALSE);
         return true;
     }
-    MessageBoxAnswer answer = show_message_box(
-        "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode "
-        "Instead?",
-        "Zelv GL", MessageBoxIcon::WARNING, MessageBoxButtons::YES_NO);
-    if (answer == MessageBoxAnswer::YES) {
-        state.fullscreen = false;
-        return true;
-    }
-    show_message_box("Program Will Now Close.", "ERROR", MessageBoxIcon::STOP, MessageBoxButtons::OK);
-    return false;
+    if (!accept_windowed_mode()) return false;
+    state.fullscreen = false;
+    return true;
 }
 
 // Window-drawable, double-buffered RGBA with the given colour depth and a

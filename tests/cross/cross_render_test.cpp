@@ -7,15 +7,14 @@
 //                          (empty: run it directly)
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/child_process.h"
@@ -48,13 +47,9 @@ Ran run(const std::vector<std::string>& argv, const std::string& dir, double sec
     pid_t child = start_child(launch, &error);
     if (child == 0) return {false, -1, error};
     int status = 0;
-    auto start = std::chrono::steady_clock::now();
-    while (!child_ended(child, &status)) {
-        if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() > seconds) {
-            status = stop_child(child, SIGKILL, 5.0, nullptr);
-            return {false, -1, "still running after " + std::to_string(seconds) + " s"};
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!wait_for_child(child, seconds, &status)) {
+        stop_child(child, SIGKILL, 5.0, nullptr);
+        return {false, -1, "still running after " + std::to_string(seconds) + " s"};
     }
     return {WIFEXITED(status), WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_whole_file(launch.err_path)};
 }

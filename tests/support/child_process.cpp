@@ -121,16 +121,21 @@ bool child_ended(pid_t pid, int* status) {
     return waitpid(pid, status, WNOHANG) == pid;
 }
 
+bool wait_for_child(pid_t pid, double seconds, int* status) {
+    auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        if (child_ended(pid, status)) return true;
+        if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >= seconds) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 int stop_child(pid_t pid, int signal, double seconds, bool* killed) {
     if (killed != nullptr) *killed = false;
     int status = 0;
     if (child_ended(pid, &status)) return status;
     kill(pid, signal);
-    auto start = std::chrono::steady_clock::now();
-    while (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() < seconds) {
-        if (child_ended(pid, &status)) return status;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    if (wait_for_child(pid, seconds, &status)) return status;
     kill(pid, SIGKILL);
     waitpid(pid, &status, 0);
     if (killed != nullptr) *killed = true;

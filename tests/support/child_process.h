@@ -33,6 +33,9 @@ pid_t start_child(const ChildLaunch& launch, std::string* error);
 // True when the child has ended; its wait status goes to *status.
 bool child_ended(pid_t pid, int* status);
 
+// Waits up to `seconds` for the child to end; true (and its wait status in
+// *status) when it did.
+bool wait_for_child(pid_t pid, double seconds, int* status);
 // Sends `signal`, waits up to `seconds` for the end, then sends SIGKILL and
 // waits for that. Returns the wait status; *killed (when not null) tells
 // whether SIGKILL was needed.

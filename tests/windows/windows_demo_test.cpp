@@ -116,11 +116,7 @@ protected:
         pid_t server = start_child(wait_for_server, &error);
         ASSERT_NE(server, 0) << error;
         int status = 0;
-        bool ended = false;
-        for (int wait = 0; wait < 1200 && !ended; ++wait) {
-            ended = child_ended(server, &status);
-            if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
+        bool ended = wait_for_child(server, 60.0, &status);
         if (!ended) stop_child(server, SIGKILL, 5.0, nullptr);
         ASSERT_TRUE(ended) << "a wine server of this prefix is still running after a minute";
         fs::create_directory(base_ + "/pulse");
@@ -277,12 +273,7 @@ TEST_F(WindowsDemo, DamagedDataIsReportedAndTheDemoGoesOnUntilClosed) {
             pid_t child = start_child(taskkill, &error);
             ASSERT_NE(child, 0) << error;
             int status = 0;
-            bool ended = false;
-            for (int wait = 0; wait < 600 && !ended; ++wait) {
-                ended = child_ended(child, &status);
-                if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            }
-            if (!ended) stop_child(child, SIGTERM, 5.0, nullptr);
+            if (!wait_for_child(child, 30.0, &status)) stop_child(child, SIGTERM, 5.0, nullptr);
             close_sent = true;
         };
         DemoRun run = run_demo(launch);
