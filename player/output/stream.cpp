@@ -26,8 +26,8 @@
 #include "player/output/sound_device.h"
 #include "player/replay/channel.h"
 #include "player/replay/sequencer.h"
+#include "player/replay/voice.h"
 
-int32_t mixing_rate = 44100;
 int32_t block_frames = 884;
 int32_t ring_frames = 88400;
 float frame_seconds = static_cast<float>(1.0 / 44100);
@@ -183,14 +183,6 @@ bool stream_begin(Song* song) {
     return true;
 }
 
-void reset_voices() {
-    std::memset(static_cast<void*>(voice_table), 0, sizeof voice_table);
-    for (int32_t i = 0; i < VOICE_COUNT; ++i) {
-        voice_table[i].index = i;
-        voice_table[i].step_int = 1;
-    }
-}
-
 bool stream_open(int32_t rate, bool with_device) {
     player_close();
     if (rate < MIXING_RATE_MIN || rate > MIXING_RATE_MAX) return false;
@@ -202,7 +194,7 @@ bool stream_open(int32_t rate, bool with_device) {
     ring_frames = (BUFFER_MS / BLOCK_MS) * block_frames * 2;
     ramp_frames_total = rate * 128 / 44100;
     ramp_reciprocal = static_cast<float>(1.0 / ramp_frames_total);
-    reset_voices();
+    voices_reset();
     stream.settings_ready = true;
     return true;
 }
@@ -255,7 +247,7 @@ bool song_play_from(Song* song, int64_t first_block) {
     if (song == nullptr || first_block < 0 || !stream.settings_ready || !stream.device_open) return false;
     song_stop(song);
     // Voices still sounding from an earlier play would be mixed into this one.
-    reset_voices();
+    voices_reset();
     // stream_begin also stops the device, which may still loop an old ring.
     if (!stream_begin(song)) {
         release_play_buffers();

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+#include "player/replay/mixing_rate.h"
+
 struct Song;
 
 #pragma pack(push, 1)
@@ -24,15 +26,10 @@ struct SyncSnapshot {
 };
 #pragma pack(pop)
 
-// Stream settings, set by player_init.
-extern int32_t mixing_rate;   // output frames per second
+// Stream settings, set by player_init (mixing_rate: player/replay/mixing_rate.h).
 extern int32_t block_frames;  // frames per block, a multiple of 4
 extern int32_t ring_frames;   // frames in the ring, block_count blocks
 extern float frame_seconds;   // 1 / mixing_rate as float32
-
-// Rates player_init accepts; outside them the block and ramp figures break down.
-constexpr int32_t MIXING_RATE_MIN = 8000;
-constexpr int32_t MIXING_RATE_MAX = 192000;
 
 // False when the file callbacks are not all installed, the rate is outside
 // MIXING_RATE_MIN..MAX or the sound device cannot be opened.

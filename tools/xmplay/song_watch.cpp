@@ -68,8 +68,9 @@ bool row_loops_back(const Song* song) {
     bool loops = false;
     for (int32_t c = 0; c < count; ++c) {
         const NoteCell& cell = cells[c];
-        if (cell.effect == 0x0B || cell.effect == 0x0D) return false;
-        bool loop_end = cell.effect == 0x0E && (cell.param >> 4) == 6 && (cell.param & 15) != 0;
+        if (cell.effect == EFFECT_POSITION_JUMP || cell.effect == EFFECT_PATTERN_BREAK) return false;
+        bool loop_end = cell.effect == EFFECT_EXTENDED && (cell.param >> 4) == EXTENDED_PATTERN_LOOP &&
+                        (cell.param & 15) != 0;
         if (loop_end && channels[c].loop_count != 0) loops = true;
     }
     return loops;
