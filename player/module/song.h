@@ -5,12 +5,14 @@
 // replay's time step (frames_per_tick output frames); a row lasts speed +
 // pattern_delay_ticks ticks; an order position is an index into `orders`.
 //
-// song_load and song_free live with the output stream
-// (player/output/song_lifetime.cpp), which stops a playing song before its
-// memory goes. This layer reads and releases the records only.
+// The public header declares song_load and song_free; they live with the
+// output stream (player/output/song_lifetime.cpp), which stops a playing song
+// before its memory goes. This layer reads and releases the records only.
 #pragma once
 
 #include <cstdint>
+
+#include "korvanti/player.h"
 
 struct FileHandle;
 
@@ -105,11 +107,13 @@ struct Sample {
     uint8_t bits;          // 16 once loaded
     uint8_t loop_type;     // LOOP_NONE, LOOP_FORWARD or LOOP_PINGPONG
     int8_t relative_note;  // semitones added to the played note
+    uint8_t stored_bits;   // 8 or 16: the width of the data in the file
+    char name[22];         // as stored, zero-padded; not zero-terminated when all 22 are used
 };
 
-constexpr uint8_t LOOP_NONE = 1;
-constexpr uint8_t LOOP_FORWARD = 2;
-constexpr uint8_t LOOP_PINGPONG = 4;
+constexpr uint8_t LOOP_NONE = SAMPLE_LOOP_NONE;
+constexpr uint8_t LOOP_FORWARD = SAMPLE_LOOP_FORWARD;
+constexpr uint8_t LOOP_PINGPONG = SAMPLE_LOOP_PINGPONG;
 
 // Envelope flag bits.
 constexpr uint8_t ENVELOPE_ON = 1;
@@ -142,13 +146,10 @@ struct Instrument {
     uint8_t vibrato_depth;
     uint8_t vibrato_rate;
     uint16_t fadeout;  // twice the file's value, kept to 16 bits
+    char name[22];     // as stored, zero-padded
 };
 
-struct Song;
 using SongHook = void (*)(Song* song);
-// Writes byte_count bytes of plain (not delta-coded) sample values.
-using SampleDataSource = void (*)(void* destination, int32_t byte_count, int32_t bits,
-                                  int32_t instrument_index, int32_t sample_index);
 
 struct Song {
     // Module data, written by the loader only.
@@ -171,6 +172,9 @@ struct Song {
     int16_t default_bpm;
     uint8_t orders[256];
     uint8_t initial_global_volume;  // always 64
+    char name[20];            // as stored, zero-padded
+    char tracker_name[20];    // as stored, zero-padded
+    uint16_t format_version;  // as stored, 0x0104 for 1.04
 
     // Playback position, from least to most granular and what moves it.
     int32_t global_volume;        // 0..64
@@ -189,6 +193,7 @@ struct Song {
     SongHook on_play_start;  // optional; the loader leaves it null
     SongHook on_tick;        // sequencer_tick once song_load has it
     SampleDataSource sample_data_source;  // optional
+    int32_t end_passes;  // passes through the song that make its end; 0 none (song_set_passes)
 };
 
 constexpr uint16_t SONG_LINEAR_FREQUENCIES = 1;
@@ -197,11 +202,6 @@ constexpr uint16_t SONG_LINEAR_FREQUENCIES = 1;
 extern Sample empty_sample;
 extern Instrument empty_instrument;
 
-// Null when the file cannot be opened or is refused. The caller owns the Song
-// and releases it with song_free.
-Song* song_load(const char* file_name, SampleDataSource sample_data_source);
-// Stops the output stream first; false for a null song.
-bool song_free(Song* song);
 // song_load's module part: null when the file cannot be opened or is
 // refused. The Song is released with song_release (song_free, once it may
 // have played).

@@ -32,6 +32,16 @@ int32_t used_patterns(const Song* song) {
     return used;
 }
 
+// Offsets 17..59, right after the identification: the module name, a byte
+// 0x1A, the tracker's name and the format version, kept for the player's
+// users (the replay needs none of them).
+void read_names(Song* song, ModuleReader& reader) {
+    reader_bytes(reader, reinterpret_cast<uint8_t*>(song->name), sizeof song->name);
+    reader_u8(reader);
+    reader_bytes(reader, reinterpret_cast<uint8_t*>(song->tracker_name), sizeof song->tracker_name);
+    song->format_version = reader_u16(reader);
+}
+
 // Offsets 60..335: header size, counts, flags, tempo and the order table.
 // Gives the stored pattern count, or -1 when the module is refused.
 int32_t read_module_header(Song* song, ModuleReader& reader, int64_t* patterns_offset) {
@@ -71,6 +81,7 @@ bool xm_load(Song* song, FileHandle* file) {
     if (std::memcmp(identification, IDENTIFICATION, IDENTIFICATION_LENGTH) != 0) return false;
 
     song->initial_global_volume = 64;
+    read_names(song, reader);
 
     int64_t patterns_offset = 0;
     const int32_t stored_patterns = read_module_header(song, reader, &patterns_offset);

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 
+#include "korvanti/player.h"
+
 extern int32_t mixing_rate;  // output frames per second
 
 // Rates player_init accepts; outside them the block and ramp figures break down.
-constexpr int32_t MIXING_RATE_MIN = 8000;
-constexpr int32_t MIXING_RATE_MAX = 192000;
+constexpr int32_t MIXING_RATE_MIN = PLAYER_RATE_MIN;
+constexpr int32_t MIXING_RATE_MAX = PLAYER_RATE_MAX;
