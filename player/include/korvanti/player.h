@@ -224,7 +224,7 @@ KORVANTI_PLAYER_API bool song_render_start(Song* song);
 /* Renders the next block: returns its player_block_frames() frames, owned by
  * the player and valid until the next call or song_stop, and copies its
  * description to `snapshot` when that is not null. Null when no song was
- * started with song_render_start. End with song_stop. */
+ * started with song_render_start (or one plays live). End with song_stop. */
 KORVANTI_PLAYER_API const int16_t* song_render_next(SyncSnapshot* snapshot);
 
 /* ---- The song's end --------------------------------------------------- */
