@@ -5,7 +5,7 @@
 #include "app/main_loop.h"
 #include "app/window.h"
 #include "platform/platform.h"
-#include "player/output/music.h"
+#include "scenes/music.h"
 #include "scenes/scenes.h"
 
 namespace {

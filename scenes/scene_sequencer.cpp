@@ -5,7 +5,7 @@
 #include <GL/gl.h>
 
 #include "platform/system.h"
-#include "player/output/music.h"
+#include "scenes/music.h"
 #include "scenes/cube_grid.h"
 #include "scenes/scenes.h"
 #include "scenes/texture_set.h"

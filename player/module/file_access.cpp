@@ -23,6 +23,8 @@ bool file_callbacks_installed() {
 }
 
 FileHandle* file_open(const char* name) {
+    // A library user may load before installing anything.
+    if (!file_callbacks_installed()) return nullptr;
     FileHandle* handle = static_cast<FileHandle*>(std::calloc(1, sizeof(FileHandle)));
     if (!handle) return nullptr;
     handle->file = file_callbacks.open(name);

@@ -4,19 +4,91 @@
 // value of a Sample, or one left/right pair of the output. A tick is the
 // replay's time step (frames_per_tick output frames); a row lasts speed +
 // pattern_delay_ticks ticks; an order position is an index into `orders`.
+//
+// The public header declares song_load and song_free; they live with the
+// output stream (player/output/song_lifetime.cpp), which stops a playing song
+// before its memory goes. This layer reads and releases the records only.
 #pragma once
 
 #include <cstdint>
+
+#include "korvanti/player.h"
 
 struct FileHandle;
 
 // One cell of a pattern, unpacked.
 struct NoteCell {
-    uint8_t note;        // 0 none, 1..96 notes (1 = C-0), 255 key off (97 in the file)
+    uint8_t note;        // NOTE_NONE, 1..96 notes (1 = C-0), NOTE_KEY_OFF
     uint8_t instrument;  // 0 none, 1..128 (values above 128 in the file become 0)
-    uint8_t volume;      // volume-column byte, as stored
-    uint8_t effect;      // effect type, as stored
+    uint8_t volume;      // volume-column byte, as stored: VolumeColumnCommand in the upper nibble
+    uint8_t effect;      // EffectCode, as stored (unknown codes do nothing)
     uint8_t param;       // effect parameter, as stored
+};
+
+constexpr uint8_t NOTE_NONE = 0;
+constexpr uint8_t NOTE_KEY_OFF = 255;  // stored as 97 in the file
+
+// NoteCell::effect. The letters are the trackers' names for the codes above 9.
+enum EffectCode : uint8_t {
+    EFFECT_ARPEGGIO = 0x00,                       // 0xy
+    EFFECT_PORTAMENTO_UP = 0x01,                  // 1xx
+    EFFECT_PORTAMENTO_DOWN = 0x02,                // 2xx
+    EFFECT_TONE_PORTAMENTO = 0x03,                // 3xx
+    EFFECT_VIBRATO = 0x04,                        // 4xy
+    EFFECT_TONE_PORTAMENTO_VOLUME_SLIDE = 0x05,   // 5xy
+    EFFECT_VIBRATO_VOLUME_SLIDE = 0x06,           // 6xy
+    EFFECT_TREMOLO = 0x07,                        // 7xy
+    EFFECT_SET_PANNING = 0x08,                    // 8xx
+    EFFECT_SAMPLE_OFFSET = 0x09,                  // 9xx
+    EFFECT_VOLUME_SLIDE = 0x0A,                   // Axy
+    EFFECT_POSITION_JUMP = 0x0B,                  // Bxx
+    EFFECT_SET_VOLUME = 0x0C,                     // Cxx
+    EFFECT_PATTERN_BREAK = 0x0D,                  // Dxy
+    EFFECT_EXTENDED = 0x0E,                       // Exy: ExtendedEffect x
+    EFFECT_SET_SPEED_OR_BPM = 0x0F,               // Fxx: speed below 32, BPM from 32
+    EFFECT_SET_GLOBAL_VOLUME = 0x10,              // Gxx
+    EFFECT_GLOBAL_VOLUME_SLIDE = 0x11,            // Hxy
+    EFFECT_KEY_OFF = 0x14,                        // Kxx
+    EFFECT_SET_ENVELOPE_POSITION = 0x15,          // Lxx
+    EFFECT_PANNING_SLIDE = 0x19,                  // Pxy
+    EFFECT_MULTI_RETRIG = 0x1B,                   // Rxy
+    EFFECT_TREMOR = 0x1D,                         // Txy
+    EFFECT_EXTRA_FINE_PORTAMENTO = 0x21,          // X1y up, X2y down
+};
+
+// The upper nibble x of an Exy parameter.
+enum ExtendedEffect : uint8_t {
+    EXTENDED_FINE_PORTAMENTO_UP = 0x1,     // E1y
+    EXTENDED_FINE_PORTAMENTO_DOWN = 0x2,   // E2y
+    EXTENDED_GLISSANDO = 0x3,              // E3y, not supported
+    EXTENDED_VIBRATO_WAVEFORM = 0x4,       // E4y
+    EXTENDED_SET_FINETUNE = 0x5,           // E5y
+    EXTENDED_PATTERN_LOOP = 0x6,           // E6y: y 0 marks the start, else loop y times
+    EXTENDED_TREMOLO_WAVEFORM = 0x7,       // E7y
+    EXTENDED_SET_PANNING = 0x8,            // E8y
+    EXTENDED_RETRIGGER = 0x9,              // E9y
+    EXTENDED_FINE_VOLUME_SLIDE_UP = 0xA,   // EAy
+    EXTENDED_FINE_VOLUME_SLIDE_DOWN = 0xB, // EBy
+    EXTENDED_NOTE_CUT = 0xC,               // ECy
+    EXTENDED_NOTE_DELAY = 0xD,             // EDy
+    EXTENDED_PATTERN_DELAY = 0xE,          // EEy
+};
+
+// A volume-column byte from 0x10 to 0x50 sets the volume 0..64; from 0x60 on
+// its upper nibble is a command and its lower one the command's value y.
+constexpr uint8_t VOLUME_COLUMN_SET_LOWEST = 0x10;
+constexpr uint8_t VOLUME_COLUMN_SET_HIGHEST = 0x50;
+enum VolumeColumnCommand : uint8_t {
+    VOLUME_COLUMN_SLIDE_DOWN = 0x6,
+    VOLUME_COLUMN_SLIDE_UP = 0x7,
+    VOLUME_COLUMN_FINE_SLIDE_DOWN = 0x8,
+    VOLUME_COLUMN_FINE_SLIDE_UP = 0x9,
+    VOLUME_COLUMN_VIBRATO_SPEED = 0xA,
+    VOLUME_COLUMN_VIBRATO = 0xB,           // sets the depth and vibrates
+    VOLUME_COLUMN_SET_PANNING = 0xC,
+    VOLUME_COLUMN_PANNING_SLIDE_LEFT = 0xD,
+    VOLUME_COLUMN_PANNING_SLIDE_RIGHT = 0xE,
+    VOLUME_COLUMN_TONE_PORTAMENTO = 0xF,
 };
 
 struct Pattern {
@@ -35,11 +107,13 @@ struct Sample {
     uint8_t bits;          // 16 once loaded
     uint8_t loop_type;     // LOOP_NONE, LOOP_FORWARD or LOOP_PINGPONG
     int8_t relative_note;  // semitones added to the played note
+    uint8_t stored_bits;   // 8 or 16: the width of the data in the file
+    char name[22];         // as stored, zero-padded; not zero-terminated when all 22 are used
 };
 
-constexpr uint8_t LOOP_NONE = 1;
-constexpr uint8_t LOOP_FORWARD = 2;
-constexpr uint8_t LOOP_PINGPONG = 4;
+constexpr uint8_t LOOP_NONE = SAMPLE_LOOP_NONE;
+constexpr uint8_t LOOP_FORWARD = SAMPLE_LOOP_FORWARD;
+constexpr uint8_t LOOP_PINGPONG = SAMPLE_LOOP_PINGPONG;
 
 // Envelope flag bits.
 constexpr uint8_t ENVELOPE_ON = 1;
@@ -72,13 +146,10 @@ struct Instrument {
     uint8_t vibrato_depth;
     uint8_t vibrato_rate;
     uint16_t fadeout;  // twice the file's value, kept to 16 bits
+    char name[22];     // as stored, zero-padded
 };
 
-struct Song;
 using SongHook = void (*)(Song* song);
-// Writes byte_count bytes of plain (not delta-coded) sample values.
-using SampleDataSource = void (*)(void* destination, int32_t byte_count, int32_t bits,
-                                  int32_t instrument_index, int32_t sample_index);
 
 struct Song {
     // Module data, written by the loader only.
@@ -101,6 +172,9 @@ struct Song {
     int16_t default_bpm;
     uint8_t orders[256];
     uint8_t initial_global_volume;  // always 64
+    char name[20];            // as stored, zero-padded
+    char tracker_name[20];    // as stored, zero-padded
+    uint16_t format_version;  // as stored, 0x0104 for 1.04
 
     // Playback position, from least to most granular and what moves it.
     int32_t global_volume;        // 0..64
@@ -117,8 +191,9 @@ struct Song {
     int32_t channel_notes[32];    // 1 when the current row gave the channel a note
 
     SongHook on_play_start;  // optional; the loader leaves it null
-    SongHook on_tick;        // sequencer_tick once loaded
+    SongHook on_tick;        // sequencer_tick once song_load has it
     SampleDataSource sample_data_source;  // optional
+    int32_t end_passes;  // passes through the song that make its end; 0 none (song_set_passes)
 };
 
 constexpr uint16_t SONG_LINEAR_FREQUENCIES = 1;
@@ -127,11 +202,12 @@ constexpr uint16_t SONG_LINEAR_FREQUENCIES = 1;
 extern Sample empty_sample;
 extern Instrument empty_instrument;
 
-// Null when the file cannot be opened or is refused. The caller owns the Song
-// and releases it with song_free.
-Song* song_load(const char* file_name, SampleDataSource sample_data_source);
-// Stops the output stream first; false for a null song.
-bool song_free(Song* song);
+// song_load's module part: null when the file cannot be opened or is
+// refused. The Song is released with song_release (song_free, once it may
+// have played).
+Song* song_load_module(const char* file_name, SampleDataSource sample_data_source);
+// Releases the Song and all it owns; nothing may play it any more. Null: nothing.
+void song_release(Song* song);
 // The loader proper, on a fresh zero-filled Song. Leaves the file open and
-// what it allocated in place on failure; song_load cleans up.
+// what it allocated in place on failure; song_load_module cleans up.
 bool xm_load(Song* song, FileHandle* file);

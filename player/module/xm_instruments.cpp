@@ -6,7 +6,7 @@ namespace {
 
 constexpr uint32_t MAX_SAMPLES = 16;
 constexpr uint8_t MAX_ENVELOPE_POINTS = 12;
-constexpr int32_t NAME_AND_TYPE_BYTES = 23;
+constexpr int32_t NAME_BYTES = 22;  // then the type byte, not used
 
 // Keymap (96), two envelopes (2 x 48) and the 16 bytes from the volume point
 // count to the fadeout, as they lie in the file.
@@ -63,7 +63,8 @@ bool xm_load_instrument(Song* song, ModuleReader& reader, int32_t instrument_ind
     Instrument* instrument = &song->instruments[instrument_index];
     const int64_t start = reader_position(reader);
     const int64_t end = start + reader_u32(reader);  // the sample headers begin here
-    reader_skip(reader, NAME_AND_TYPE_BYTES);
+    reader_bytes(reader, reinterpret_cast<uint8_t*>(instrument->name), NAME_BYTES);
+    reader_u8(reader);
     const uint32_t sample_count = reader_u16(reader);
     if (sample_count > MAX_SAMPLES) return false;
     instrument->sample_count = static_cast<int32_t>(sample_count);

@@ -9,9 +9,6 @@
 #include <cstring>
 
 #include "player/module/xm_reader.h"
-#include "player/output/mixer.h"
-#include "player/output/stream.h"
-#include "player/replay/sequencer.h"
 
 Sample empty_sample = {};
 Instrument empty_instrument = {};
@@ -33,6 +30,16 @@ int32_t used_patterns(const Song* song) {
     for (int32_t i = 0; i < song->song_length; ++i)
         if (song->orders[i] >= used) used = song->orders[i] + 1;
     return used;
+}
+
+// Offsets 17..59, right after the identification: the module name, a byte
+// 0x1A, the tracker's name and the format version, kept for the player's
+// users (the replay needs none of them).
+void read_names(Song* song, ModuleReader& reader) {
+    reader_bytes(reader, reinterpret_cast<uint8_t*>(song->name), sizeof song->name);
+    reader_u8(reader);
+    reader_bytes(reader, reinterpret_cast<uint8_t*>(song->tracker_name), sizeof song->tracker_name);
+    song->format_version = reader_u16(reader);
 }
 
 // Offsets 60..335: header size, counts, flags, tempo and the order table.
@@ -60,25 +67,6 @@ int32_t read_module_header(Song* song, ModuleReader& reader, int64_t* patterns_o
     return static_cast<int32_t>(stored_patterns);
 }
 
-bool owns_sample(const Song* song, const Sample* sample) {
-    for (int32_t i = 0; i < song->instrument_count; ++i) {
-        const Instrument& instrument = song->instruments[i];
-        for (int32_t j = 0; j < instrument.sample_count && j < 16; ++j)
-            if (instrument.samples[j] == sample) return true;
-    }
-    return false;
-}
-
-// Voices keep their sample after play stops (a stopped voice is only idle
-// once its sample is null); those still holding one of this song's samples
-// are made idle, or the next song played would mix released memory.
-void release_voices(const Song* song) {
-    if (!song->instruments) return;
-    for (Voice& voice : voice_table)
-        if (voice.sample && voice.sample != &empty_sample && owns_sample(song, voice.sample))
-            voice.sample = nullptr;
-}
-
 }  // namespace
 
 bool xm_load(Song* song, FileHandle* file) {
@@ -92,8 +80,8 @@ bool xm_load(Song* song, FileHandle* file) {
     reader_bytes(reader, reinterpret_cast<uint8_t*>(identification), IDENTIFICATION_LENGTH);
     if (std::memcmp(identification, IDENTIFICATION, IDENTIFICATION_LENGTH) != 0) return false;
 
-    song->on_tick = sequencer_tick;
     song->initial_global_volume = 64;
+    read_names(song, reader);
 
     int64_t patterns_offset = 0;
     const int32_t stored_patterns = read_module_header(song, reader, &patterns_offset);
@@ -112,7 +100,7 @@ bool xm_load(Song* song, FileHandle* file) {
     return true;
 }
 
-Song* song_load(const char* file_name, SampleDataSource sample_data_source) {
+Song* song_load_module(const char* file_name, SampleDataSource sample_data_source) {
     Song* song = static_cast<Song*>(std::calloc(1, sizeof(Song)));
     if (!song) return nullptr;
     FileHandle* file = file_open(file_name);
@@ -124,20 +112,14 @@ Song* song_load(const char* file_name, SampleDataSource sample_data_source) {
     const bool loaded = xm_load(song, file);
     file_close(file);
     if (!loaded) {
-        song_free(song);
+        song_release(song);
         return nullptr;
     }
     return song;
 }
 
-bool song_free(Song* song) {
-    if (!song) return false;
-    // The feeder may be rendering this song: let the block finish first.
-    while (stream_feeder_busy()) {
-    }
-    song_stop(song);
-    release_voices(song);
-
+void song_release(Song* song) {
+    if (!song) return;
     if (song->instruments) {
         for (int32_t i = 0; i < song->instrument_count; ++i) {
             Instrument& instrument = song->instruments[i];
@@ -156,5 +138,4 @@ bool song_free(Song* song) {
         std::free(song->patterns);
     }
     std::free(song);
-    return true;
 }

@@ -7,8 +7,7 @@ namespace {
 
 constexpr uint32_t MAX_ROWS = 256;
 constexpr int32_t MISSING_PATTERN_ROWS = 64;
-constexpr uint8_t NOTE_KEY_OFF_STORED = 97;
-constexpr uint8_t NOTE_KEY_OFF = 255;
+constexpr uint8_t NOTE_KEY_OFF_STORED = 97;  // NOTE_KEY_OFF in memory
 constexpr uint8_t MAX_INSTRUMENT = 128;
 
 // A mask byte (bit 7 set) selects which of the five fields follow; otherwise

@@ -11,7 +11,7 @@ namespace {
 constexpr uint8_t TYPE_FORWARD = 0x01;
 constexpr uint8_t TYPE_PINGPONG = 0x02;
 constexpr uint8_t TYPE_16_BIT = 0x10;
-constexpr int32_t RESERVED_AND_NAME_BYTES = 23;
+constexpr int32_t NAME_BYTES = 22;  // after a reserved byte
 constexpr size_t TAIL_FRAMES = 8;
 
 void make_unlooped(Sample* sample) {
@@ -54,6 +54,7 @@ void read_sample_header(Sample* sample, ModuleReader& reader) {
 
     const uint8_t type = header[14];
     sample->bits = (type & TYPE_16_BIT) ? 16 : 8;
+    sample->stored_bits = sample->bits;
     sample->loop_type = LOOP_NONE;
     if (type & TYPE_FORWARD) sample->loop_type = LOOP_FORWARD;
     if (type & TYPE_PINGPONG) sample->loop_type = LOOP_PINGPONG;
@@ -70,7 +71,8 @@ void read_sample_header(Sample* sample, ModuleReader& reader) {
 
     sample->panning = header[15];
     sample->relative_note = static_cast<int8_t>(header[16]);
-    reader_skip(reader, RESERVED_AND_NAME_BYTES);
+    reader_u8(reader);
+    reader_bytes(reader, reinterpret_cast<uint8_t*>(sample->name), NAME_BYTES);
     // The data follows the headers: no sample can be longer than the rest of
     // the file, whatever its header claims.
     limit_frames(sample, reader_bytes_left(reader));

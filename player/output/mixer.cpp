@@ -31,7 +31,6 @@
 #include "player/module/song.h"
 #include "player/output/mixer_loops.h"
 
-Voice voice_table[VOICE_COUNT];
 int32_t ramp_frames_total = 128;
 float ramp_reciprocal = 1.0f / 128;
 

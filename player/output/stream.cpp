@@ -23,11 +23,12 @@
 #include "player/module/file_access.h"
 #include "player/module/song.h"
 #include "player/output/mixer.h"
+#include "player/output/song_end.h"
 #include "player/output/sound_device.h"
 #include "player/replay/channel.h"
 #include "player/replay/sequencer.h"
+#include "player/replay/voice.h"
 
-int32_t mixing_rate = 44100;
 int32_t block_frames = 884;
 int32_t ring_frames = 88400;
 float frame_seconds = static_cast<float>(1.0 / 44100);
@@ -40,6 +41,12 @@ constexpr size_t MIX_SPARE_BYTES = 256;  // room to align the mix buffer to 16 b
 constexpr int FEEDER_POLL_MS = 5;
 constexpr int STOP_POLL_MS = 50;
 
+// Ticks per row and BPM at the end of a block, beside its snapshot.
+struct BlockTempo {
+    int32_t speed;
+    int32_t bpm;
+};
+
 // Everything the stream owns, for one player per process.
 struct Stream {
     bool settings_ready;         // player_init or player_init_offline succeeded
@@ -49,6 +56,8 @@ struct Stream {
     void* mix_allocation;        // ring_frames * 8 + MIX_SPARE_BYTES bytes
     float* mix_buffer;           // first 16-byte boundary inside mix_allocation
     SyncSnapshot* snapshot_ring;  // block_count records
+    BlockTempo* tempo_ring;       // block_count records, written and read like the snapshots
+    int64_t first_block;          // block of the song the device started at (song_play_from)
     // Null when no feeder runs. Held by pointer: a process that exits while
     // the feeder runs must not meet a joinable std::thread being destroyed.
     std::thread* feeder;
@@ -96,11 +105,18 @@ void record_snapshot(int32_t block, const Song* song) {
     int32_t count = song->channel_count < CHANNEL_COUNT ? song->channel_count : CHANNEL_COUNT;
     for (int32_t i = 0; i < count; ++i) snapshot.channel_notes[i] = song->channel_notes[i];
     snapshot_store(&stream.snapshot_ring[block], snapshot);
+    __atomic_store_n(&stream.tempo_ring[block].speed, song->speed, __ATOMIC_RELAXED);
+    __atomic_store_n(&stream.tempo_ring[block].bpm, song->bpm, __ATOMIC_RELAXED);
 }
 
 const SyncSnapshot* audible_snapshot() {
     if (stream.snapshot_ring == nullptr) return nullptr;
     return &stream.snapshot_ring[audible_block.load(std::memory_order_acquire)];
+}
+
+const BlockTempo* audible_tempo() {
+    if (stream.tempo_ring == nullptr) return nullptr;
+    return &stream.tempo_ring[audible_block.load(std::memory_order_acquire)];
 }
 
 // The feeder runs time-critical where the platform lets it; without the
@@ -117,6 +133,8 @@ void release_play_buffers() {
     stream.current_song = nullptr;
     std::free(stream.snapshot_ring);
     stream.snapshot_ring = nullptr;
+    std::free(stream.tempo_ring);
+    stream.tempo_ring = nullptr;
 }
 
 // The device may still loop the old ring: stop it before the ring goes.
@@ -155,9 +173,10 @@ bool allocate_play_buffers() {
     size_t ring_bytes = static_cast<size_t>(ring_frames) * 4;
     stream.snapshot_ring =
         static_cast<SyncSnapshot*>(std::calloc(static_cast<size_t>(block_count()), sizeof(SyncSnapshot)));
+    stream.tempo_ring = static_cast<BlockTempo*>(std::calloc(static_cast<size_t>(block_count()), sizeof(BlockTempo)));
     stream.output_ring = static_cast<int16_t*>(std::calloc(ring_bytes, 1));
     stream.mix_allocation = std::calloc(static_cast<size_t>(ring_frames) * 8 + MIX_SPARE_BYTES, 1);
-    if (stream.snapshot_ring == nullptr || stream.output_ring == nullptr ||
+    if (stream.snapshot_ring == nullptr || stream.tempo_ring == nullptr || stream.output_ring == nullptr ||
         stream.mix_allocation == nullptr) {
         release_play_buffers();
         release_output_ring();
@@ -168,27 +187,28 @@ bool allocate_play_buffers() {
     return true;
 }
 
-// song_play up to the prefill: position reset, tempo, channels, buffers.
-bool stream_begin(Song* song) {
+// The song at its beginning: position reset, tempo, channels, the watch for
+// its end. False when its tempo gives no frames per tick.
+bool start_position(Song* song) {
     reset_song_position(song);
     if (song->on_play_start != nullptr) song->on_play_start(song);
     set_tempo(song, song->default_bpm);
     // render_block needs ticks of at least one frame.
     if (song->frames_per_tick <= 0) return false;
     bind_channels(song);
+    song_end_begin(song);
+    return true;
+}
+
+// song_play up to the prefill: the song's start and the buffers.
+bool stream_begin(Song* song, int64_t first_block) {
+    if (!start_position(song)) return false;
     stream.current_song = song;
+    stream.first_block = first_block;
     if (!allocate_play_buffers()) return false;
     write_block.store(0, std::memory_order_release);
     audible_block.store(0, std::memory_order_release);
     return true;
-}
-
-void reset_voices() {
-    std::memset(static_cast<void*>(voice_table), 0, sizeof voice_table);
-    for (int32_t i = 0; i < VOICE_COUNT; ++i) {
-        voice_table[i].index = i;
-        voice_table[i].step_int = 1;
-    }
 }
 
 bool stream_open(int32_t rate, bool with_device) {
@@ -202,7 +222,7 @@ bool stream_open(int32_t rate, bool with_device) {
     ring_frames = (BUFFER_MS / BLOCK_MS) * block_frames * 2;
     ramp_frames_total = rate * 128 / 44100;
     ramp_reciprocal = static_cast<float>(1.0 / ramp_frames_total);
-    reset_voices();
+    voices_reset();
     stream.settings_ready = true;
     return true;
 }
@@ -229,6 +249,7 @@ bool player_init(int32_t rate) {
 bool player_init_offline(int32_t rate) { return stream_open(rate, false); }
 
 void player_close() {
+    scan_end();
     // A feeder must never render into a ring that is about to go.
     if (stream.current_song != nullptr) song_stop(stream.current_song);
     if (stream.device_open) {
@@ -243,7 +264,7 @@ void player_close() {
 bool song_play(Song* song) {
     if (song == nullptr || !stream.settings_ready || !stream.device_open) return false;
     song_stop(song);
-    if (!stream_begin(song)) {
+    if (!stream_begin(song, 0)) {
         release_play_buffers();
         return false;
     }
@@ -255,9 +276,9 @@ bool song_play_from(Song* song, int64_t first_block) {
     if (song == nullptr || first_block < 0 || !stream.settings_ready || !stream.device_open) return false;
     song_stop(song);
     // Voices still sounding from an earlier play would be mixed into this one.
-    reset_voices();
+    voices_reset();
     // stream_begin also stops the device, which may still loop an old ring.
-    if (!stream_begin(song)) {
+    if (!stream_begin(song, first_block)) {
         release_play_buffers();
         return false;
     }
@@ -271,6 +292,7 @@ bool song_play_from(Song* song, int64_t first_block) {
 
 bool song_stop(Song* song) {
     if (song == nullptr) return false;
+    scan_end();
     stop_requested.store(true, std::memory_order_release);
     while (feeder_busy.load(std::memory_order_acquire)) std::this_thread::yield();
     if (stream.feeder != nullptr) {
@@ -320,7 +342,7 @@ void render_block() {
     int32_t done = 0;
     while (done < block_frames) {
         if (left <= 0) {
-            if (song->on_tick != nullptr) song->on_tick(song);
+            song_end_tick(song);
             left = song->frames_per_tick > 0 ? song->frames_per_tick : 1;
         }
         int32_t piece = left < block_frames - done ? left : block_frames - done;
@@ -361,7 +383,7 @@ int feeder_thread() {
 bool song_render_start(Song* song) {
     if (song == nullptr || !stream.settings_ready) return false;
     song_stop(song);
-    if (!stream_begin(song)) {
+    if (!stream_begin(song, 0)) {
         release_play_buffers();
         return false;
     }
@@ -389,3 +411,33 @@ int32_t stream_audible_elapsed_ms() {
 
 bool stream_feeder_busy() { return feeder_busy.load(std::memory_order_acquire); }
 bool stream_feeder_running() { return stream.feeder != nullptr; }
+
+bool stream_start_scan(Song* song) {
+    if (song == nullptr || song->on_tick == nullptr || !stream.settings_ready) return false;
+    song_stop(song);
+    return start_position(song);
+}
+
+int32_t player_block_frames() { return stream.settings_ready ? block_frames : 0; }
+
+void player_pause(bool paused) {
+    if (stream.device_open) sound_device_pause(paused);
+}
+
+const char* player_device_error() { return sound_device_error(); }
+
+int32_t song_audible_speed(Song* song) {
+    const BlockTempo* tempo = song == nullptr ? nullptr : audible_tempo();
+    return tempo == nullptr ? 0 : __atomic_load_n(&tempo->speed, __ATOMIC_RELAXED);
+}
+
+int32_t song_audible_bpm(Song* song) {
+    const BlockTempo* tempo = song == nullptr ? nullptr : audible_tempo();
+    return tempo == nullptr ? 0 : __atomic_load_n(&tempo->bpm, __ATOMIC_RELAXED);
+}
+
+int64_t song_audible_frame(Song* song) {
+    if (song == nullptr || stream.feeder == nullptr || !stream.device_open) return 0;
+    auto heard = static_cast<int64_t>(sound_device_bytes_played() / 4);
+    return stream.first_block * block_frames + heard;
+}

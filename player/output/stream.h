@@ -9,72 +9,24 @@
 // Threads: the main thread calls everything here; once song_play has returned,
 // only the feeder thread renders. The main thread reads the snapshot of
 // audible_block and nothing else of the running stream.
+//
+// The stream's operations for the player's users (player_init, song_play,
+// the audible queries, song_render_next, ...) are in korvanti/player.h.
 #pragma once
 
 #include <cstdint>
 
-struct Song;
+#include "korvanti/player.h"
+#include "player/replay/mixing_rate.h"
 
-#pragma pack(push, 1)
-struct SyncSnapshot {
-    uint8_t order;              // low 8 bits of the song's order at the end of the block
-    uint8_t row;                // low 8 bits of the song's row
-    int32_t elapsed_ms;         // the song's elapsed_ms
-    int32_t channel_notes[32];  // entries from channel_count on stay 0
-};
-#pragma pack(pop)
-
-// Stream settings, set by player_init.
-extern int32_t mixing_rate;   // output frames per second
+// Stream settings, set by player_init (mixing_rate: player/replay/mixing_rate.h).
 extern int32_t block_frames;  // frames per block, a multiple of 4
 extern int32_t ring_frames;   // frames in the ring, block_count blocks
 extern float frame_seconds;   // 1 / mixing_rate as float32
 
-// Rates player_init accepts; outside them the block and ramp figures break down.
-constexpr int32_t MIXING_RATE_MIN = 8000;
-constexpr int32_t MIXING_RATE_MAX = 192000;
-
-// False when the file callbacks are not all installed, the rate is outside
-// MIXING_RATE_MIN..MAX or the sound device cannot be opened.
-bool player_init(int32_t rate);
-// Stops the device at once and closes it; ends a running stream first and
-// releases the output ring.
-void player_close();
-// False, starting nothing, for a null song, without an open device, or when
-// the song's tempo gives no frames per tick.
-bool song_play(Song* song);
-// song_play with every voice reset first (as player_init leaves them), and
-// the first `first_block` blocks of the song rendered silently, so that the
-// device starts at block `first_block` of the song: what it plays is, bit for
-// bit, what song_play would have played from there. The silent blocks cost
-// their rendering time on the calling thread. False as song_play, and for a
-// negative block.
-bool song_play_from(Song* song, int64_t first_block);
-// False for a null song. Ends the feeder and releases the play buffers; the
-// device goes on looping the ring until the next song_play or player_close.
-bool song_stop(Song* song);
-
-// The snapshot of the block heard now; 0 (and nothing copied) for a null song
-// or while nothing plays.
-int32_t song_audible_order(Song* song);
-int32_t song_audible_row(Song* song);
-int32_t song_audible_channel_values(Song* song, int32_t* out);
-
 // Renders ring block write_block and advances it.
 void render_block();
 int feeder_thread();
-
-// Offline rendering through the same render_block, with no device and no
-// thread: player_init_offline sets the stream settings like player_init
-// (false for a rate outside MIXING_RATE_MIN..MAX), song_render_start starts
-// the song like song_play but renders nothing ahead, and song_render_next
-// renders the next block, copies its snapshot to `snapshot` (when not null)
-// and returns its block_frames frames of PCM, valid until the next call.
-// song_render_next returns null when no song was started offline. Stop with
-// song_stop.
-bool player_init_offline(int32_t rate);
-bool song_render_start(Song* song);
-const int16_t* song_render_next(SyncSnapshot* snapshot);
 
 // For tools and tests: the ring, the snapshots and the block indices.
 int32_t stream_block_count();
@@ -88,3 +40,11 @@ int32_t stream_audible_elapsed_ms();
 bool stream_feeder_busy();
 // True while a feeder thread runs.
 bool stream_feeder_running();
+
+// song_play's start without its buffers, for a scan (song_scan.cpp): stops
+// what plays, resets the song's position, sets its tempo, binds the
+// channels and begins watching for its end. False, as song_play, when the
+// song's tempo gives no frames per tick or no settings are set up.
+bool stream_start_scan(Song* song);
+// Ends a scan that runs, putting the voices back as it found them (song_stop).
+void scan_end();

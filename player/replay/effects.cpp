@@ -8,8 +8,8 @@
 #include <cstdint>
 
 #include "player/module/song.h"
-#include "player/output/mixer.h"
 #include "player/replay/sequencer.h"
+#include "player/replay/voice.h"
 #include "player/replay/voice_update.h"
 
 namespace {
@@ -28,13 +28,16 @@ void sample_offset(Channel* channel, uint8_t param, const Sample* sample) {
     }
 }
 
-// Xxy: extra fine portamento, first tick only.
+// Xxy: extra fine portamento, first tick only; x 1 up, 2 down.
+constexpr uint8_t EXTRA_FINE_UP = 1;
+constexpr uint8_t EXTRA_FINE_DOWN = 2;
+
 void extra_fine_portamento(Channel* channel, uint8_t param) {
     uint8_t y = param & 15;
-    if ((param >> 4) == 1) {
+    if ((param >> 4) == EXTRA_FINE_UP) {
         remember(&channel->extra_fine_up, y);
         channel->period = period_add(channel->period, -channel->extra_fine_up);
-    } else if ((param >> 4) == 2) {
+    } else if ((param >> 4) == EXTRA_FINE_DOWN) {
         remember(&channel->extra_fine_down, y);
         channel->period = period_add(channel->period, channel->extra_fine_down);
     }
@@ -113,66 +116,66 @@ void effect_first_tick(Song* song, Channel* channel, const NoteCell& cell,
     uint8_t x = param >> 4;
     uint8_t y = param & 15;
     switch (cell.effect) {
-        case 0x01: remember(&channel->porta_up_speed, param); break;    // 1xx portamento up
-        case 0x02: remember(&channel->porta_down_speed, param); break;  // 2xx portamento down
-        case 0x03:  // 3xx tone portamento: the note only sets the target
+        case EFFECT_PORTAMENTO_UP: remember(&channel->porta_up_speed, param); break;
+        case EFFECT_PORTAMENTO_DOWN: remember(&channel->porta_down_speed, param); break;
+        case EFFECT_TONE_PORTAMENTO:  // 3xx: the note only sets the target
             remember(&channel->porta_speed, param);
             channel->porta_target = channel->note_period;
             clear_flags(channel, FREQUENCY | TRIGGER);
             break;
-        case 0x04:  // 4xy vibrato: bends at the current phase already
+        case EFFECT_VIBRATO:  // 4xy: bends at the current phase already
             remember(&channel->vibrato_speed, x);
             remember(&channel->vibrato_depth, y);
             vibrato(channel);
             break;
-        case 0x05:  // 5xy tone portamento + volume slide, speed unchanged
+        case EFFECT_TONE_PORTAMENTO_VOLUME_SLIDE:  // 5xy: the portamento speed unchanged
             channel->porta_target = channel->note_period;
             remember(&channel->volume_slide, param);
             clear_flags(channel, FREQUENCY | TRIGGER);
             break;
-        case 0x06:  // 6xy vibrato + volume slide
+        case EFFECT_VIBRATO_VOLUME_SLIDE:  // 6xy
             remember(&channel->volume_slide, param);
             vibrato(channel);
             break;
-        case 0x07:  // 7xy tremolo
+        case EFFECT_TREMOLO:  // 7xy
             remember(&channel->tremolo_speed, x);
             remember(&channel->tremolo_depth, y);
             break;
-        case 0x08:  // 8xx set panning
+        case EFFECT_SET_PANNING:  // 8xx
             channel->panning = param;
             channel->update_flags |= PANNING;
             break;
-        case 0x09: sample_offset(channel, param, source.sample); break;  // 9xx sample offset
-        case 0x0A: remember(&channel->volume_slide, param); break;       // Axy volume slide
-        case 0x0C:  // Cxx set volume, not limited
+        case EFFECT_SAMPLE_OFFSET: sample_offset(channel, param, source.sample); break;
+        case EFFECT_VOLUME_SLIDE: remember(&channel->volume_slide, param); break;
+        case EFFECT_SET_VOLUME:  // Cxx, not limited
             channel->volume = param;
             channel->update_flags |= VOLUME;
             break;
-        case 0x0E: extended_first_tick(channel, cell, source.sample, before); break;
-        case 0x10:  // Gxx set global volume; other channels hear it at their next VOLUME
+        case EFFECT_EXTENDED: extended_first_tick(channel, cell, source.sample, before); break;
+        case EFFECT_SET_GLOBAL_VOLUME:  // Gxx: other channels hear it at their next VOLUME
             song->global_volume = at_most(param, 64);
             channel->update_flags |= VOLUME;
             break;
-        case 0x11: remember(&song->global_volume_slide, param); break;  // Hxy global volume slide
-        case 0x15: set_envelope_position(channel, source.instrument, param); break;  // Lxx
-        case 0x19:  // Pxy panning slide
+        case EFFECT_GLOBAL_VOLUME_SLIDE: remember(&song->global_volume_slide, param); break;
+        case EFFECT_SET_ENVELOPE_POSITION: set_envelope_position(channel, source.instrument, param); break;
+        case EFFECT_PANNING_SLIDE:  // Pxy
             remember(&channel->panning_slide, param);
             if (param != 0) channel->update_flags |= PANNING;
             break;
-        case 0x1B:  // Rxy multi retrig: both nibbles at once
+        case EFFECT_MULTI_RETRIG:  // Rxy: both nibbles at once
             if (param != 0) {
                 channel->retrig_interval = y;
                 channel->retrig_volume = x;
             }
             break;
-        case 0x1D:  // Txy tremor
+        case EFFECT_TREMOR:  // Txy
             if (param != 0) {
                 channel->tremor_on = static_cast<uint8_t>(x + 1);
                 channel->tremor_off = static_cast<uint8_t>(y + 1);
             }
             tremor(channel);
             break;
-        case 0x21: extra_fine_portamento(channel, param); break;  // X1y, X2y
+        case EFFECT_EXTRA_FINE_PORTAMENTO: extra_fine_portamento(channel, param); break;
         default: break;  // 0 arpeggio, K (key off, in process_row) and unknown effects
     }
 }
@@ -180,44 +183,44 @@ void effect_first_tick(Song* song, Channel* channel, const NoteCell& cell,
 void effect_later_tick(Song* song, Channel* channel, const NoteCell& cell,
                        const ChannelSource& source) {
     switch (cell.effect) {
-        case 0x00:  // 0xy arpeggio
+        case EFFECT_ARPEGGIO:
             if (cell.param != 0) arpeggio(song, channel, cell.param, source.sample);
             break;
-        case 0x01:  // 1xx portamento up, not above the highest pitch
+        case EFFECT_PORTAMENTO_UP:  // not above the highest pitch
             channel->period = at_least(period_add(channel->period, -4 * channel->porta_up_speed), 56);
             channel->period_delta = 0;
             channel->update_flags |= FREQUENCY;
             break;
-        case 0x02:  // 2xx portamento down, no limit
+        case EFFECT_PORTAMENTO_DOWN:  // no limit
             channel->period = period_add(channel->period, 4 * channel->porta_down_speed);
             channel->period_delta = 0;
             channel->update_flags |= FREQUENCY;
             break;
-        case 0x03:
+        case EFFECT_TONE_PORTAMENTO:
             channel->period_delta = 0;
             tone_portamento(channel);
             break;
-        case 0x04:
+        case EFFECT_VIBRATO:
             vibrato(channel);
             vibrato_advance(channel);
             break;
-        case 0x05:
+        case EFFECT_TONE_PORTAMENTO_VOLUME_SLIDE:
             channel->period_delta = 0;
             tone_portamento(channel);
             volume_slide(channel);
             break;
-        case 0x06:
+        case EFFECT_VIBRATO_VOLUME_SLIDE:
             vibrato(channel);
             vibrato_advance(channel);
             volume_slide(channel);
             break;
-        case 0x07: tremolo(channel); break;
-        case 0x0A: volume_slide(channel); break;
-        case 0x0E: extended_later_tick(song, channel, cell, source.sample); break;
-        case 0x11: global_volume_slide(song); break;
-        case 0x19: panning_slide(channel); break;
-        case 0x1B: multi_retrig(song, channel); break;
-        case 0x1D: tremor(channel); break;
+        case EFFECT_TREMOLO: tremolo(channel); break;
+        case EFFECT_VOLUME_SLIDE: volume_slide(channel); break;
+        case EFFECT_EXTENDED: extended_later_tick(song, channel, cell, source.sample); break;
+        case EFFECT_GLOBAL_VOLUME_SLIDE: global_volume_slide(song); break;
+        case EFFECT_PANNING_SLIDE: panning_slide(channel); break;
+        case EFFECT_MULTI_RETRIG: multi_retrig(song, channel); break;
+        case EFFECT_TREMOR: tremor(channel); break;
         default: break;
     }
 }

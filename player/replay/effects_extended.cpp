@@ -27,38 +27,38 @@ void extended_first_tick(Channel* channel, const NoteCell& cell, Sample* sample,
                          const RowStartValues& before) {
     uint8_t y = cell.param & 15;
     switch (cell.param >> 4) {
-        case 0x1:  // E1y fine portamento up, no limit
+        case EXTENDED_FINE_PORTAMENTO_UP:  // E1y, no limit
             remember(&channel->fine_porta_up, y);
             channel->period = period_add(channel->period, -4 * channel->fine_porta_up);
             break;
-        case 0x2:  // E2y fine portamento down
+        case EXTENDED_FINE_PORTAMENTO_DOWN:  // E2y
             remember(&channel->fine_porta_down, y);
             channel->period = period_add(channel->period, 4 * channel->fine_porta_down);
             break;
-        case 0x4:  // E4y vibrato waveform
+        case EXTENDED_VIBRATO_WAVEFORM:  // E4y
             channel->waveforms = static_cast<uint8_t>((channel->waveforms & 0xF0) | y);
             break;
-        case 0x5:  // E5y set finetune: kept by the sample (the shared empty one too)
+        case EXTENDED_SET_FINETUNE:  // E5y: kept by the sample (the shared empty one too)
             sample->finetune = static_cast<int8_t>(y);
             break;
-        case 0x7:  // E7y tremolo waveform
+        case EXTENDED_TREMOLO_WAVEFORM:  // E7y
             channel->waveforms = static_cast<uint8_t>((channel->waveforms & 0x0F) | (y << 4));
             break;
-        case 0x8:  // E8y set panning
+        case EXTENDED_SET_PANNING:  // E8y
             channel->panning = y * 16;
             channel->update_flags |= PANNING;
             break;
-        case 0xA:  // EAy fine volume slide up
+        case EXTENDED_FINE_VOLUME_SLIDE_UP:  // EAy
             remember(&channel->fine_volume_slide, y);
             channel->volume = at_most(channel->volume + channel->fine_volume_slide, 64);
             channel->update_flags |= VOLUME;
             break;
-        case 0xB:  // EBy fine volume slide down, memory shared with EA
+        case EXTENDED_FINE_VOLUME_SLIDE_DOWN:  // EBy: memory shared with EA
             remember(&channel->fine_volume_slide, y);
             channel->volume = at_least(channel->volume - channel->fine_volume_slide, 0);
             channel->update_flags |= VOLUME;
             break;
-        case 0xD:  // EDy note delay: the old note goes on sounding as it was
+        case EXTENDED_NOTE_DELAY:  // EDy: the old note goes on sounding as it was
             channel->volume = before.volume;
             channel->period = before.period;
             channel->panning = before.panning;
@@ -71,16 +71,16 @@ void extended_first_tick(Channel* channel, const NoteCell& cell, Sample* sample,
 void extended_later_tick(Song* song, Channel* channel, const NoteCell& cell, Sample* sample) {
     uint8_t y = cell.param & 15;
     switch (cell.param >> 4) {
-        case 0x9:  // E9y retrigger every y ticks
+        case EXTENDED_RETRIGGER:  // E9y: every y ticks
             if (y != 0 && song->tick % y == 0) channel->update_flags |= FREQUENCY | VOLUME | TRIGGER;
             break;
-        case 0xC:  // ECy note cut on tick y
+        case EXTENDED_NOTE_CUT:  // ECy: on tick y
             if (song->tick == y) {
                 channel->volume = 0;
                 channel->update_flags |= VOLUME;
             }
             break;
-        case 0xD: note_delay_tick(song, channel, cell, sample); break;
+        case EXTENDED_NOTE_DELAY: note_delay_tick(song, channel, cell, sample); break;
         default: break;
     }
 }

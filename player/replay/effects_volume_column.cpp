@@ -2,6 +2,7 @@
 // lower nibble (y) the value. It runs before the cell's effect on every tick.
 #include <cstdint>
 
+#include "player/module/song.h"
 #include "player/replay/effects.h"
 
 namespace {
@@ -28,44 +29,47 @@ void volume_up(Channel* channel, uint8_t y) {
 
 void volume_column(Channel* channel, uint8_t value) {
     uint8_t y = value & 15;
+    if (value >= VOLUME_COLUMN_SET_LOWEST && value <= VOLUME_COLUMN_SET_HIGHEST) {
+        channel->volume = value - VOLUME_COLUMN_SET_LOWEST;
+        channel->update_flags |= VOLUME;
+        return;
+    }
     switch (value >> 4) {
-        case 0x1: case 0x2: case 0x3: case 0x4: case 0x5:  // 0x10..0x50 set volume
-            if (value > 0x50) break;
-            channel->volume = value - 16;
-            channel->update_flags |= VOLUME;
-            break;
-        case 0x6: case 0x8: volume_down(channel, y); break;  // slide / fine slide down
-        case 0x7: case 0x9: volume_up(channel, y); break;    // slide / fine slide up
-        case 0xA: channel->vibrato_speed = y; break;
-        case 0xB: channel->vibrato_depth = y; break;
-        case 0xC:
+        case VOLUME_COLUMN_SLIDE_DOWN:
+        case VOLUME_COLUMN_FINE_SLIDE_DOWN: volume_down(channel, y); break;
+        case VOLUME_COLUMN_SLIDE_UP:
+        case VOLUME_COLUMN_FINE_SLIDE_UP: volume_up(channel, y); break;
+        case VOLUME_COLUMN_VIBRATO_SPEED: channel->vibrato_speed = y; break;
+        case VOLUME_COLUMN_VIBRATO: channel->vibrato_depth = y; break;
+        case VOLUME_COLUMN_SET_PANNING:
             channel->panning = y * 16;
             channel->update_flags |= PANNING;
             break;
-        case 0xD: panning_slide_unlimited(channel, -y); break;
-        case 0xE: panning_slide_unlimited(channel, y); break;
-        case 0xF:  // tone portamento: the note still sets the period, only the restart is kept back
+        case VOLUME_COLUMN_PANNING_SLIDE_LEFT: panning_slide_unlimited(channel, -y); break;
+        case VOLUME_COLUMN_PANNING_SLIDE_RIGHT: panning_slide_unlimited(channel, y); break;
+        case VOLUME_COLUMN_TONE_PORTAMENTO:  // the note still sets the period, only the restart is kept back
             if (y != 0) channel->porta_speed = static_cast<uint8_t>(y * 16);
             channel->porta_target = channel->note_period;
             clear_flags(channel, TRIGGER);
             break;
-        default: break;  // 0x01..0x0F
+        default: break;  // 0x01..0x0F, 0x51..0x5F
     }
 }
 
+// The fine slides (8y, 9y) and the speed (Ay) act on the first tick only.
 void volume_column_later(Channel* channel, uint8_t value) {
     uint8_t y = value & 15;
     switch (value >> 4) {
-        case 0x6: volume_down(channel, y); break;
-        case 0x7: volume_up(channel, y); break;
-        case 0xB:
+        case VOLUME_COLUMN_SLIDE_DOWN: volume_down(channel, y); break;
+        case VOLUME_COLUMN_SLIDE_UP: volume_up(channel, y); break;
+        case VOLUME_COLUMN_VIBRATO:
             channel->vibrato_depth = y;
             vibrato(channel);
             vibrato_advance(channel);
             break;
-        case 0xD: panning_slide_unlimited(channel, -y); break;
-        case 0xE: panning_slide_unlimited(channel, y); break;
-        case 0xF: tone_portamento(channel); break;
+        case VOLUME_COLUMN_PANNING_SLIDE_LEFT: panning_slide_unlimited(channel, -y); break;
+        case VOLUME_COLUMN_PANNING_SLIDE_RIGHT: panning_slide_unlimited(channel, y); break;
+        case VOLUME_COLUMN_TONE_PORTAMENTO: tone_portamento(channel); break;
         default: break;
     }
 }

@@ -13,10 +13,13 @@
 #include <climits>
 
 #include "player/module/song.h"
-#include "player/output/stream.h"
 #include "player/replay/channel.h"
 #include "player/replay/effects.h"
+#include "player/replay/mixing_rate.h"
 #include "player/replay/voice_update.h"
+
+// The output stream sets it before any song plays.
+int32_t mixing_rate = 44100;
 
 namespace {
 
@@ -81,21 +84,21 @@ bool flow_effect(Song* song, Channel* channel, const NoteCell& cell) {
     uint8_t x = cell.param >> 4;
     uint8_t y = cell.param & 15;
     switch (cell.effect) {
-        case 0x0B: position_jump(song, cell.param); return true;
-        case 0x0D: pattern_break(song, cell.param); return true;
-        case 0x0F:
+        case EFFECT_POSITION_JUMP: position_jump(song, cell.param); return true;
+        case EFFECT_PATTERN_BREAK: pattern_break(song, cell.param); return true;
+        case EFFECT_SET_SPEED_OR_BPM:
             if (cell.param < 32) {
                 song->speed = cell.param;
             } else {
                 set_tempo(song, cell.param);
             }
             return true;
-        case 0x0E:
-            if (x == 6) {
+        case EFFECT_EXTENDED:
+            if (x == EXTENDED_PATTERN_LOOP) {
                 pattern_loop(song, channel, y);
                 return true;
             }
-            if (x == 14) {
+            if (x == EXTENDED_PATTERN_DELAY) {
                 song->pattern_delay_ticks = song->speed * y;
                 return true;
             }
@@ -108,15 +111,17 @@ bool flow_effect(Song* song, Channel* channel, const NoteCell& cell) {
 // column, key off, envelopes.
 void start_channel_row(Song* song, int32_t index, Channel* channel, const NoteCell& cell,
                        ChannelSource* source) {
-    bool porta_row = cell.effect == 3 || cell.effect == 5;
-    bool has_note = cell.note != 0 && cell.note != 255;
+    bool porta_row = cell.effect == EFFECT_TONE_PORTAMENTO || cell.effect == EFFECT_TONE_PORTAMENTO_VOLUME_SLIDE;
+    bool has_note = cell.note != NOTE_NONE && cell.note != NOTE_KEY_OFF;
     if (cell.instrument != 0 && !porta_row) channel->instrument = cell.instrument - 1;
     if (has_note && !porta_row) channel->note = cell.note - 1;
     *source = channel_choose_sample(channel, song);
     Sample* sample = source->sample;
 
     // A tremolo that has just ended leaves its last offset in the volume.
-    if (channel->last_effect == 7 && cell.effect != 7) channel->volume += channel->volume_delta;
+    if (channel->last_effect == EFFECT_TREMOLO && cell.effect != EFFECT_TREMOLO) {
+        channel->volume += channel->volume_delta;
+    }
     channel->last_effect = cell.effect;
     channel->volume_delta = 0;
     channel->update_flags = 0;
@@ -135,7 +140,7 @@ void start_channel_row(Song* song, int32_t index, Channel* channel, const NoteCe
     channel->update_flags |= FREQUENCY | VOLUME;
     if (cell.instrument != 0) reset_channel(channel, sample);
     if (cell.volume != 0) volume_column(channel, cell.volume);
-    if (cell.note == 255 || cell.effect == 0x14) channel->released = 1;
+    if (cell.note == NOTE_KEY_OFF || cell.effect == EFFECT_KEY_OFF) channel->released = 1;
 
     const Instrument* instrument = source->instrument;
     channel_step_envelopes(channel, instrument);

@@ -13,9 +13,9 @@
 #include <cstdlib>
 
 #include "player/module/song.h"
-#include "player/output/mixer.h"
-#include "player/output/stream.h"
 #include "player/replay/channel.h"
+#include "player/replay/mixing_rate.h"
+#include "player/replay/voice.h"
 
 namespace {
 

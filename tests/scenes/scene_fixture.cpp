@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "player/output/music.h"
+#include "scenes/music.h"
 #include "scenes/scene_sequencer.h"
 #include "scenes/scenes.h"
 #include "support/message_box_recording.h"

@@ -9,8 +9,8 @@
 //   video frame  one picture of the output at the chosen rate; video frame j
 //                (j = 0, 1, ...) is shown from j / fps seconds on and holds the
 //                latest demo frame drawn by then.
-//   block        block_frames (884) audio frames of the output stream; block n
-//                is heard from frame n * block_frames of the sound on.
+//   block        player_block_frames() (884) audio frames of the player's
+//                output; block n is heard from frame n * 884 of the sound on.
 //   audio frame  one left/right pair of int16 at CAPTURE_RATE frames a second.
 #pragma once
 
@@ -19,9 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "player/output/stream.h"
-
-struct Song;
+#include "korvanti/player.h"
 
 constexpr int32_t CAPTURE_RATE = 44100;     // the demo's mixing rate
 constexpr int64_t DEMO_FRAME_MS = 28;       // the paced loop's shortest frame

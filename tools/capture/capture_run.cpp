@@ -11,8 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "player/module/file_access.h"
-#include "player/module/song.h"
+#include "korvanti/player.h"
 #include "scenes/scenes.h"
 #include "scenes/texture_set.h"
 #include "tools/capture/capture.h"

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "player/module/song.h"
 #include "tools/capture/capture.h"
 
 namespace {
@@ -41,11 +40,11 @@ bool render_blocks(std::FILE* file, int64_t limit_end_ms, MusicPlan* plan, EndSe
     while (frames_rendered < audio_frames_before_ms(planned_end_ms(*search, limit_end_ms))) {
         SyncSnapshot snapshot;
         const int16_t* pcm = song_render_next(&snapshot);
-        if (pcm == nullptr || !wav_write_pcm(file, pcm, block_frames)) return false;
+        if (pcm == nullptr || !wav_write_pcm(file, pcm, plan->block_frames)) return false;
         plan->snapshots.push_back(snapshot);
         plan->orders.push_back(snapshot.order);
-        frames_rendered += block_frames;
-        end_search_step(search, plan->orders.data(), static_cast<int64_t>(plan->orders.size()), block_frames);
+        frames_rendered += plan->block_frames;
+        end_search_step(search, plan->orders.data(), static_cast<int64_t>(plan->orders.size()), plan->block_frames);
     }
     return true;
 }
@@ -56,7 +55,8 @@ bool render_music(Song* song, int64_t limit_ms, const std::string& wav_path, Mus
                   std::string* error) {
     plan->snapshots.clear();
     plan->orders.clear();
-    plan->channel_count = song->channel_count;
+    SongInfo info;
+    plan->channel_count = song_info(song, &info) ? info.channel_count : 0;
     plan->block_frames = 0;
     if (!player_init_offline(CAPTURE_RATE) || !song_render_start(song)) {
         player_close();
@@ -72,7 +72,7 @@ bool render_music(Song* song, int64_t limit_ms, const std::string& wav_path, Mus
     const uint8_t placeholder[WAV_HEADER_BYTES] = {};
     bool written = std::fwrite(placeholder, 1, sizeof placeholder, file) == sizeof placeholder;
     const int64_t limit_end_ms = limit_ms > 0 ? limit_ms : CAPTURE_MAX_MS;
-    plan->block_frames = block_frames;
+    plan->block_frames = player_block_frames();
     EndSearch search = end_search_start();
     written = written && render_blocks(file, limit_end_ms, plan, &search);
     song_stop(song);

@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "platform/terminal.h"
-#include "player/module/song.h"
 #include "tools/xmplay/xmplay.h"
 
 namespace {
@@ -26,7 +25,7 @@ int print_infos(const XmplayOptions& options) {
             continue;
         }
         if (options.module_paths.size() > 1) std::printf("%sfile:             %s\n", i > 0 ? "\n" : "", path.c_str());
-        print_module_info(song, read_module_layout(file.bytes), options.rate);
+        print_module_info(song, options.rate);
         song_free(song);
     }
     return failed ? EXIT_FAILED : 0;

@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "player/module/file_access.h"
-#include "player/module/song.h"
 #include "tools/xmplay/xmplay.h"
 
 namespace {

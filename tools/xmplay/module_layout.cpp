@@ -1,8 +1,7 @@
 // The XM file walked part by part the way the player's loader reads it
 // (patterns decoded cell by cell, instruments found through their header
-// sizes, sample data after each instrument's sample headers), to find what
-// the Song does not keep: the names, each sample's stored type, and where a
-// file cut short stops. The loader reads zeros past the end and says
+// sizes, sample data after each instrument's sample headers), to find where
+// a file cut short stops. The loader reads zeros past the end and says
 // nothing; this walk notes the first part that asked for bytes the file does
 // not have. Instruments count from 1 and samples within one from 0, as
 // trackers show them.
@@ -12,9 +11,6 @@
 
 namespace {
 
-constexpr int64_t NAME_OFFSET = 17;     // module name, 20 bytes
-constexpr int64_t TRACKER_OFFSET = 38;  // tracker name, 20 bytes
-constexpr int64_t VERSION_OFFSET = 58;
 constexpr int64_t HEADER_SIZE_OFFSET = 60;
 constexpr int64_t HEADER_END = 336;     // the order table's end
 constexpr int64_t PATTERN_HEADER_BYTES = 9;
@@ -22,7 +18,6 @@ constexpr int64_t INSTRUMENT_NAME_OFFSET = 4;
 constexpr int64_t EMPTY_INSTRUMENT_BYTES = 29;  // size, name, type, sample count
 constexpr int64_t INSTRUMENT_TAIL_BYTES = 4 + 96 + 2 * 48 + 16;
 constexpr int64_t SAMPLE_HEADER_BYTES = 40;
-constexpr int64_t SAMPLE_NAME_OFFSET = 18;
 constexpr uint8_t TYPE_16_BIT = 0x10;
 
 // A read position kept within the file as the player's file callbacks keep
@@ -102,7 +97,6 @@ bool walk_samples(Walk* walk, ModuleLayout* layout, int32_t index) {
         sample.length_bytes = walk_read(walk, 4);
         walk_read(walk, 10);
         sample.type = static_cast<uint8_t>(walk_read(walk, 1));
-        sample.name = text_at(*walk->bytes, start + SAMPLE_NAME_OFFSET, 22);
         walk_read(walk, 25);
         if (walk->short_read) {
             mark_cut(layout, ModulePart::SAMPLE_HEADER, index, j, start, SAMPLE_HEADER_BYTES);
@@ -165,10 +159,7 @@ std::string span(const char* one, const char* many, int64_t first, int64_t last)
 ModuleLayout read_module_layout(const std::string& bytes) {
     ModuleLayout layout{};
     layout.file_size = static_cast<int64_t>(bytes.size());
-    layout.name = text_at(bytes, NAME_OFFSET, 20);
-    layout.tracker = text_at(bytes, TRACKER_OFFSET, 20);
-    Walk walk{&bytes, layout.file_size, VERSION_OFFSET, false};
-    layout.version = static_cast<uint16_t>(walk_read(&walk, 2));
+    Walk walk{&bytes, layout.file_size, HEADER_SIZE_OFFSET, false};
     int64_t header_size = walk_read(&walk, 4);
     walk_read(&walk, 4);
     int32_t channels = static_cast<int32_t>(walk_read(&walk, 2));

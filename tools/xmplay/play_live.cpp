@@ -1,9 +1,9 @@
 // Live play: the files in turn through the sound device, with keys and a
 // status line of what is heard.
 //
-// Where the song is: the device's bytes played, plus the frames of the song
-// before the device's first (a jump starts the device afresh). Pausing holds
-// the device, so the bytes played, and with them the time shown, stand still.
+// Where the song is: the player's audible frame, which counts the frames of
+// the song before the device's first too (a jump starts the device afresh).
+// Pausing holds the device, so the time shown stands still.
 //
 // Jumps to another order position keep the player's exactness: the song is
 // started again and rendered silently up to the block where that order
@@ -14,9 +14,6 @@
 #include <cstring>
 
 #include "platform/terminal.h"
-#include "player/module/song.h"
-#include "player/output/sound_device.h"
-#include "player/output/stream.h"
 #include "tools/xmplay/xmplay.h"
 
 namespace {
@@ -35,26 +32,21 @@ struct StatusLine {
 // The song being heard.
 struct Playing {
     Song* song;
-    int32_t passes;         // as in song_watch
-    int64_t first_frame;    // song frame the device started at
+    SongInfo info;
+    int32_t passes;         // as in song_set_passes
+    int32_t rate;           // frames per second
     int64_t length_frames;  // one pass, -1: unknown
     int64_t target;         // requested length in frames, -1: none
     bool paused;
-    int32_t speed;          // last known for the block heard
-    int32_t bpm;
 };
-
-int64_t heard_frames(const Playing& playing) {
-    return playing.first_frame + static_cast<int64_t>(sound_device_bytes_played() / 4);
-}
 
 // The frame at which play ends: the requested length, the song's end, or
 // whichever comes first.
 bool heard_to_end(const Playing& playing) {
-    int64_t end = song_end_frame();
+    SongEnd end;
     int64_t stop = playing.target;
-    if (end >= 0 && (stop < 0 || end < stop)) stop = end;
-    return stop >= 0 && heard_frames(playing) >= stop;
+    if (song_end(playing.song, &end) && (stop < 0 || end.frame < stop)) stop = end.frame;
+    return stop >= 0 && song_audible_frame(playing.song) >= stop;
 }
 
 void status_clear(StatusLine* status) {
@@ -66,22 +58,23 @@ void status_clear(StatusLine* status) {
 
 // The longest form of the line that fits the terminal, less one column so
 // the cursor never wraps.
-std::string status_text(Playing* playing, int32_t columns) {
+std::string status_text(const Playing* playing, int32_t columns) {
     Song* song = playing->song;
+    const SongInfo& info = playing->info;
     int32_t order = song_audible_order(song);
     int32_t row = song_audible_row(song);
-    int64_t heard = heard_frames(*playing);
-    song_block_tempo(heard / block_frames, &playing->speed, &playing->bpm);
-    std::string time = format_time(heard, mixing_rate);
-    std::string length = playing->length_frames >= 0 ? format_time(playing->length_frames, mixing_rate) : "-:--.--";
+    int32_t speed = song_audible_speed(song);
+    int32_t bpm = song_audible_bpm(song);
+    std::string time = format_time(song_audible_frame(song), playing->rate);
+    std::string length =
+        playing->length_frames >= 0 ? format_time(playing->length_frames, playing->rate) : "-:--.--";
     const char* paused = playing->paused ? "  [paused]" : "";
     char forms[4][160];
     std::snprintf(forms[0], sizeof forms[0], "order %d/%d  pattern %d  row %2d  speed %d  BPM %d  %s / %s%s", order,
-                  song->song_length, song->orders[order & 255], row, playing->speed, playing->bpm, time.c_str(),
-                  length.c_str(), paused);
-    std::snprintf(forms[1], sizeof forms[1], "%d/%d pat %d row %d  %d/%d  %s / %s%s", order, song->song_length,
-                  song->orders[order & 255], row, playing->speed, playing->bpm, time.c_str(), length.c_str(), paused);
-    std::snprintf(forms[2], sizeof forms[2], "%d/%d %d  %s%s", order, song->song_length, row, time.c_str(),
+                  info.song_length, info.orders[order & 255], row, speed, bpm, time.c_str(), length.c_str(), paused);
+    std::snprintf(forms[1], sizeof forms[1], "%d/%d pat %d row %d  %d/%d  %s / %s%s", order, info.song_length,
+                  info.orders[order & 255], row, speed, bpm, time.c_str(), length.c_str(), paused);
+    std::snprintf(forms[2], sizeof forms[2], "%d/%d %d  %s%s", order, info.song_length, row, time.c_str(),
                   playing->paused ? " [paused]" : "");
     std::snprintf(forms[3], sizeof forms[3], "%s", time.c_str());
     for (const char* form : forms) {
@@ -90,7 +83,7 @@ std::string status_text(Playing* playing, int32_t columns) {
     return "";
 }
 
-void status_show(StatusLine* status, Playing* playing) {
+void status_show(StatusLine* status, const Playing* playing) {
     if (!status->on) return;
     int32_t columns = terminal_columns(stderr);
     std::string text = status_text(playing, columns > 0 ? columns : DEFAULT_COLUMNS);
@@ -104,20 +97,17 @@ void status_show(StatusLine* status, Playing* playing) {
 
 // Starts the device at the block holding song frame `frame`.
 bool play_from(Playing* playing, int64_t frame) {
-    int64_t block = frame / block_frames;
-    playing->first_frame = block * block_frames;
     playing->paused = false;
-    return song_play_from(playing->song, block);
+    return song_play_from(playing->song, frame / player_block_frames());
 }
 
 // Left and Right: to the start of the order position before or after the
 // one heard. The survey stops the stream; play goes on from the target, or
 // from where it was when there is none.
 bool jump(Playing* playing, int32_t direction) {
-    int64_t heard = heard_frames(*playing);
-    sound_device_pause(true);  // silence, not the old ring looping, while the target is found
-    int64_t target = survey_order_start(playing->song, playing->passes, heard, direction);
-    song_watch(playing->song, playing->passes);
+    int64_t heard = song_audible_frame(playing->song);
+    player_pause(true);  // silence, not the old ring looping, while the target is found
+    int64_t target = survey_order_start(playing->song, playing->passes, playing->rate, heard, direction);
     return play_from(playing, target >= 0 ? target : heard);
 }
 
@@ -126,7 +116,7 @@ SongOutcome handle_key(KeyPress key, Playing* playing) {
     switch (key.key) {
         case TerminalKey::SPACE:
             playing->paused = !playing->paused;
-            sound_device_pause(playing->paused);
+            player_pause(playing->paused);
             return SongOutcome::GOES_ON;
         case TerminalKey::ESCAPE: return SongOutcome::QUIT;
         case TerminalKey::LEFT:
@@ -146,11 +136,11 @@ SongOutcome handle_key(KeyPress key, Playing* playing) {
     }
 }
 
-SongOutcome play_song(Song* song, const XmplayOptions& options, StatusLine* status) {
-    Playing playing{song, options.passes, 0, -1, requested_frames(options, block_frames), false, song->default_tempo,
-                    song->default_bpm};
-    playing.length_frames = survey_song_length(song).end_frame;
-    song_watch(song, options.passes);
+SongOutcome play_song(Song* song, const SongInfo& info, const XmplayOptions& options, StatusLine* status) {
+    Playing playing{song, info, options.passes, options.rate, -1, requested_frames(options, player_block_frames()),
+                    false};
+    playing.length_frames = survey_song_length(song, 1, options.rate).end_frame;
+    song_set_passes(song, options.passes);
     if (!play_from(&playing, 0)) {
         std::fprintf(stderr, "xmplay: the module cannot be played at %d Hz\n", options.rate);
         return SongOutcome::FAILED;
@@ -168,9 +158,11 @@ SongOutcome play_song(Song* song, const XmplayOptions& options, StatusLine* stat
     return outcome;
 }
 
-void report_song_end(const XmplayOptions& options) {
-    if (requested_frames(options, block_frames) >= 0 && song_end_frame() < 0) return;
-    std::fprintf(stderr, "xmplay: end of song: play returned to order %d row %d\n", song_end_order(), song_end_row());
+void report_song_end(Song* song, const XmplayOptions& options) {
+    SongEnd end;
+    bool ended = song_end(song, &end);
+    if (requested_frames(options, player_block_frames()) >= 0 && !ended) return;
+    std::fprintf(stderr, "xmplay: end of song: play returned to order %d row %d\n", end.order, end.row);
 }
 
 // Plays one file of the list; FAILED when it cannot be read or loaded.
@@ -185,17 +177,18 @@ SongOutcome play_file(const XmplayOptions& options, size_t index, StatusLine* st
     if (song == nullptr) return SongOutcome::FAILED;
     if (!*device_open && !player_init(options.rate)) {
         std::fprintf(stderr, "xmplay: cannot open the sound device at %d Hz: %s, or render with --wav\n", options.rate,
-                     sound_device_error());
+                     player_device_error());
         song_free(song);
         return SongOutcome::NO_DEVICE;
     }
     *device_open = true;
-    ModuleLayout layout = read_module_layout(file.bytes);
+    SongInfo info;
+    song_info(song, &info);
     std::fprintf(stderr, "xmplay: playing %s", path.c_str());
     if (options.module_paths.size() > 1) std::fprintf(stderr, " (%zu of %zu)", index + 1, options.module_paths.size());
-    std::fprintf(stderr, ": \"%s\"\n", layout.name.c_str());
-    SongOutcome outcome = play_song(song, options, status);
-    if (outcome == SongOutcome::ENDED) report_song_end(options);
+    std::fprintf(stderr, ": \"%s\"\n", printable(info.name).c_str());
+    SongOutcome outcome = play_song(song, info, options, status);
+    if (outcome == SongOutcome::ENDED) report_song_end(song, options);
     song_free(song);
     return outcome;
 }

@@ -1,5 +1,6 @@
-// Offline rendering: the output stream's render_block without a device or a
-// thread, block after block, into a WAV file, bare PCM and a snapshot table.
+// Offline rendering: the player's block renderer without a device or a
+// thread (song_render_next), block after block, into a WAV file, bare PCM
+// and a snapshot table.
 // The blocks come out in the order the device would have been given them, so
 // the sound is bit for bit what live play sends.
 //
@@ -14,7 +15,6 @@
 #include <cstring>
 
 #include "platform/terminal.h"
-#include "player/output/stream.h"
 #include "tools/xmplay/xmplay.h"
 
 namespace {
@@ -170,18 +170,20 @@ bool any_failed(const Outputs& outputs) {
 // Frames of the block just rendered (starting at frame `written`) that belong
 // to the output; 0 ends the rendering. Without a length: up to the song's
 // end, or the two-hour bound.
-int64_t frames_to_keep(int64_t written, int64_t target) {
-    int64_t end = song_end_frame();
-    int64_t stop = target >= 0 ? target : ONCE_LIMIT_SECONDS * mixing_rate;
-    if (end >= 0 && end < stop) stop = end;
+int64_t frames_to_keep(Song* song, int32_t rate, int64_t written, int64_t target) {
+    SongEnd end;
+    int32_t block_frames = player_block_frames();
+    int64_t stop = target >= 0 ? target : ONCE_LIMIT_SECONDS * rate;
+    if (song_end(song, &end) && end.frame < stop) stop = end.frame;
     int64_t frames = stop - written < block_frames ? stop - written : block_frames;
     return frames < 0 ? 0 : frames;
 }
 
-void report_end(int64_t written, int64_t target) {
-    if (song_end_frame() >= 0 && (target < 0 || written < target)) {
+void report_end(Song* song, int64_t written, int64_t target) {
+    SongEnd end;
+    if (song_end(song, &end) && (target < 0 || written < target)) {
         std::fprintf(stderr, "xmplay: end of song after %" PRId64 " frames: play returned to order %d row %d\n",
-                     written, song_end_order(), song_end_row());
+                     written, end.order, end.row);
     } else if (target < 0) {
         std::fprintf(stderr, "xmplay: no end of song in the first %" PRId64 " s; stopped there (--seconds renders more)\n",
                      ONCE_LIMIT_SECONDS);
@@ -191,7 +193,7 @@ void report_end(int64_t written, int64_t target) {
 }  // namespace
 
 int render_offline(Song* song, const XmplayOptions& options) {
-    song_watch(song, options.passes);
+    song_set_passes(song, options.passes);
     if (!player_init_offline(options.rate) || !song_render_start(song)) {
         std::fprintf(stderr, "xmplay: the module cannot be played at %d Hz\n", options.rate);
         player_close();
@@ -206,13 +208,14 @@ int render_offline(Song* song, const XmplayOptions& options) {
         wav_header(header, options.rate, STREAM_SIZE, STREAM_SIZE);
         write_bytes(&outputs.wav, header, sizeof header);
     }
+    const int32_t block_frames = player_block_frames();
     int64_t target = requested_frames(options, block_frames);
     int64_t written = 0;
     bool too_long = false;
     for (int64_t block = 0; opened && !any_failed(outputs); ++block) {
         SyncSnapshot snapshot;
         const int16_t* pcm = song_render_next(&snapshot);
-        int64_t frames = frames_to_keep(written, target);
+        int64_t frames = frames_to_keep(song, options.rate, written, target);
         if (frames == 0) break;
         if (outputs.wav.file != nullptr && static_cast<uint64_t>(written + frames) * 4 > WAV_DATA_LIMIT) {
             too_long = true;
@@ -228,7 +231,7 @@ int render_offline(Song* song, const XmplayOptions& options) {
     bool ok = opened;
     for (Output* output : {&outputs.wav, &outputs.raw, &outputs.snapshots}) ok = close_output(output) && ok;
     if (ok && too_long) std::fprintf(stderr, "xmplay: stopped at the 4 GB size limit of a WAV file\n");
-    if (ok && !too_long) report_end(written, target);
+    if (ok && !too_long) report_end(song, written, target);
     ok = ok && !too_long;
     song_stop(song);
     player_close();

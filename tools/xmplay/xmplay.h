@@ -1,5 +1,6 @@
 // xmplay: plays XM modules through the sound device, or renders them offline
-// through the output stream's own block renderer.
+// through the player's own block renderer. It uses the player through its
+// public header, korvanti/player.h, like any other program.
 //
 // Units: a frame is one left/right pair of output samples; positions in a
 // song count frames from its start at the mixing rate, whatever was skipped
@@ -10,7 +11,7 @@
 #include <string>
 #include <vector>
 
-struct Song;
+#include "korvanti/player.h"
 
 constexpr char XMPLAY_VERSION[] = "1.0";
 
@@ -60,26 +61,23 @@ bool has_xm_signature(const std::string& bytes);
 Song* load_module(const std::string& path, const ModuleFile& file);
 
 // --- module_layout.cpp
-// What the XM file holds beyond the Song: names, the samples as stored, and
-// where a file cut short ends. Read by the loader's own rules.
+// Where a file cut short ends: the XM file walked by the loader's own rules,
+// noting the first part that asks for bytes the file does not have (the
+// loader reads zeros there and says nothing).
 enum class ModulePart { NONE, HEADER, PATTERN, INSTRUMENT, SAMPLE_HEADER, SAMPLE_DATA };
 
 struct SampleFacts {
-    std::string name;
     uint32_t length_bytes;  // as stored in the header
     uint8_t type;           // bit 0 forward loop, bit 1 ping-pong, bit 4 16-bit data
 };
 
 struct InstrumentFacts {
-    std::string name;
+    std::string name;      // for the report, as printable text
     int32_t sample_count;  // 0..16
     SampleFacts samples[16];
 };
 
 struct ModuleLayout {
-    std::string name;
-    std::string tracker;
-    uint16_t version;  // format version, e.g. 0x0104
     int32_t stored_patterns;
     int32_t instrument_count;
     std::vector<InstrumentFacts> instruments;  // instrument_count entries
@@ -96,47 +94,30 @@ ModuleLayout read_module_layout(const std::string& bytes);
 // One phrase for a person: what a file cut short lacks; empty when whole.
 std::string describe_missing(const ModuleLayout& layout);
 
-// --- song_watch.cpp
-// The song's end: play comes back to a row it has already played (the wrap
-// after the last order position, or a backward jump), not counting pattern
-// loops. With `passes` above 1 the end is the passes-th such return, the
-// played rows forgotten at each; 0 never ends. Installed before play starts;
-// the hook runs on whichever thread renders.
-void song_watch(Song* song, int32_t passes);
-// First frame of the tick that ended the song; -1 until then.
-int64_t song_end_frame();
-int32_t song_end_order();
-int32_t song_end_row();
-// Speed and BPM as they stood at the end of block `block` of the song, from
-// the last few seconds rendered; false when that block is not among them.
-bool song_block_tempo(int64_t block, int32_t* speed, int32_t* bpm);
-
 // --- song_survey.cpp
-// Runs the song's ticks from its start without mixing (hundreds of times
-// faster than rendering), with the same end rule and frame count as a
-// render. Needs the stream's settings (player_init or player_init_offline)
-// and stops whatever plays.
-struct RowStart {
-    int64_t frame;  // first frame of the row
-    int32_t order;
-    int32_t row;
-};
+// The song's end and the starts of its order positions, from a scan of its
+// ticks (song_scan_start): what a render would find, hundreds of times
+// faster. The end is the player's (song_end): play coming back to a row it
+// has played, the passes-th time. Needs player_init or player_init_offline,
+// stops whatever plays and leaves the song's passes at `passes`.
 struct SongLength {
     int64_t end_frame;  // frames up to the end; -1: no end within ONCE_LIMIT_SECONDS
     int32_t end_order;  // the row play returned to
     int32_t end_row;
 };
-SongLength survey_song_length(Song* song);
+SongLength survey_song_length(Song* song, int32_t passes, int32_t rate);
 // The start of the order position after the one heard at frame `heard`
 // (direction +1), or before it (-1), in the song played `passes` times; the
 // song's end when it comes first; -1 when there is none.
-int64_t survey_order_start(Song* song, int32_t passes, int64_t heard, int32_t direction);
+int64_t survey_order_start(Song* song, int32_t passes, int32_t rate, int64_t heard, int32_t direction);
 // M:SS.ss
 std::string format_time(int64_t frames, int32_t rate);
+// A name from the player as it is shown: bytes outside printable ASCII as '?'.
+std::string printable(const char* name);
 
 // --- module_info.cpp
 // Header facts, duration, instruments and samples on standard output.
-void print_module_info(Song* song, const ModuleLayout& layout, int32_t rate);
+void print_module_info(Song* song, int32_t rate);
 
 // --- render_offline.cpp
 int render_offline(Song* song, const XmplayOptions& options);

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "player/module/song.h"
-#include "player/output/music.h"
+#include "scenes/music.h"
 #include "player/output/sound_device.h"
 #include "player/output/stream.h"
 #include "support/song_from_bytes.h"

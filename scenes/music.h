@@ -1,4 +1,6 @@
-// The demo's music glue: one song, started and queried by the shell and scenes.
+// The demo's music glue: one song, started and queried by the shell and
+// scenes. It uses the player through korvanti/player.h only; the program
+// that links it chooses the player library.
 #pragma once
 
 #include <cstdint>

@@ -1,12 +1,11 @@
 // The demo's music glue: the one song of the demo, from loading to release,
-// and the audible position for the scenes.
-#include "player/output/music.h"
+// and the audible position for the scenes, through the player's public
+// header like any program that embeds it.
+#include "scenes/music.h"
 
 #include <cstdio>
 
-#include "player/module/file_access.h"
-#include "player/module/song.h"
-#include "player/output/stream.h"
+#include "korvanti/player.h"
 
 namespace {
 
