@@ -41,6 +41,9 @@ void extended_later_tick(Song* song, Channel* channel, const NoteCell& cell, Sam
 void tone_portamento(Channel* channel);
 void vibrato(Channel* channel);
 void vibrato_advance(Channel* channel);
+// |sin| times 256 of the vibrato and tremolo oscillator at phase -32..31,
+// before truncation (kept clear of integers like the values in voice_update.h).
+double oscillator_sine_unrounded(int8_t position);
 void tremolo(Channel* channel);
 void tremor(Channel* channel);
 void volume_slide(Channel* channel);

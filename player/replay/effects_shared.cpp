@@ -14,9 +14,17 @@ namespace {
 // 2 pi / 128 as the player has always used it.
 constexpr float OSCILLATOR_STEP = 0.049087375f;
 
-int32_t sine_value(int8_t position) {
+}  // namespace
+
+double oscillator_sine_unrounded(int8_t position) {
     double angle = (position * 2) * static_cast<double>(OSCILLATOR_STEP);
-    return static_cast<int32_t>(std::fabs(std::sin(angle)) * 256.0);
+    return std::fabs(std::sin(angle)) * 256.0;
+}
+
+namespace {
+
+int32_t sine_value(int8_t position) {
+    return static_cast<int32_t>(oscillator_sine_unrounded(position));
 }
 
 // Phase step in 8-bit signed arithmetic, folded back into -32..31.

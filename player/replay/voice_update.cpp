@@ -40,9 +40,25 @@ int32_t truncate_to_int32(double value) {
     return (int32_t)value;
 }
 
+}  // namespace
+
+double amiga_table_period_unrounded(int64_t k) {
+    return std::pow(2.0, (double)k * (double)SEMITONE_EXPONENT) * 13.375;
+}
+
+double linear_frequency_unrounded(int64_t period_steps) {
+    return 8363.0 * std::pow(2.0, (double)period_steps * (double)LINEAR_EXPONENT);
+}
+
+double auto_vibrato_sine_unrounded(int32_t position) {
+    return std::sin((double)position * (double)VIBRATO_SINE_STEP) * 64.0;
+}
+
+namespace {
+
 // P(k): the Amiga period of table index k (132 - note).
 int64_t amiga_table_period(int64_t k) {
-    return truncate_to_int32(std::pow(2.0, (double)k * (double)SEMITONE_EXPONENT) * 13.375);
+    return truncate_to_int32(amiga_table_period_unrounded(k));
 }
 
 Voice* twin_of(Voice* voice) {
@@ -53,7 +69,7 @@ Voice* twin_of(Voice* voice) {
     return &voice_table[twin];
 }
 
-// Step 2: start the current sample, on the twin voice when this one still sounds.
+// Starts the current sample, on the twin voice when this one still sounds.
 Voice* trigger(Channel* channel, Voice* voice, Sample* sample) {
     if (voice->sample) {
         Voice* twin = twin_of(voice);
@@ -105,13 +121,12 @@ int32_t final_panning(const Channel* channel) {
 
 int32_t frequency_of(int64_t period_sum, int64_t period, int64_t period_delta, const Song* song) {
     if (song->flags & SONG_LINEAR_FREQUENCIES) {
-        double exponent = (double)((4608 - period) + period_delta) * (double)LINEAR_EXPONENT;
-        return truncate_to_int32(8363.0 * std::pow(2.0, exponent));
+        return truncate_to_int32(linear_frequency_unrounded((4608 - period) + period_delta));
     }
     return (int32_t)(AMIGA_CLOCK / period_sum);  // |quotient| <= 14317056
 }
 
-// Step 5.3: the step per output frame, 32.32, of at least 100 Hz.
+// The step per output frame, 32.32, of at least 100 Hz.
 void set_step(Voice* voice, int32_t frequency) {
     if (mixing_rate <= 0) return;  // no output rate yet: nothing to step against
     uint32_t rate = (uint32_t)mixing_rate;
@@ -229,7 +244,7 @@ void auto_vibrato(Channel* channel, const Instrument* instrument) {
     int64_t value = 0;
     switch (instrument->vibrato_type) {
         case 0:  // sine
-            value = (int64_t)(std::sin((double)p * (double)VIBRATO_SINE_STEP) * 64.0);
+            value = (int64_t)auto_vibrato_sine_unrounded(p);
             break;
         case 1:  // square
             value = p < 128 ? 64 : -64;

@@ -13,6 +13,15 @@ struct EnvelopePoint;
 int32_t linear_period(int32_t note, int32_t finetune);
 int32_t amiga_period(int32_t note, int32_t finetune);
 
+// The values the player truncates after pow and sin: the Amiga period of
+// table index k, the linear-mode frequency (8363 Hz times 2 to the
+// period_steps / 768) and the auto-vibrato sine (times 64) at position 0..255.
+// Each stays far enough from an integer that any libm rounding its last bit
+// either way truncates to the same number.
+double amiga_table_period_unrounded(int64_t k);
+double linear_frequency_unrounded(int64_t period_steps);
+double auto_vibrato_sine_unrounded(int32_t position);
+
 // The per-channel state of one envelope, as a view onto the six Channel fields.
 struct EnvelopeState {
     int32_t* tick;
