@@ -6,23 +6,13 @@
 
 #include "korvanti/player.h"
 
-#define LAYOUT(record, field) offsetof(record, field)
+#include "record_layout.h"
 
 extern const size_t cxx_layout[];
 extern const size_t cxx_layout_count;
 
 static const size_t c_layout[] = {
-    sizeof(SyncSnapshot),  LAYOUT(SyncSnapshot, row),           LAYOUT(SyncSnapshot, elapsed_ms),
-    LAYOUT(SyncSnapshot, channel_notes),
-    sizeof(SongInfo),      LAYOUT(SongInfo, tracker_name),      LAYOUT(SongInfo, format_version),
-    LAYOUT(SongInfo, channel_count),                            LAYOUT(SongInfo, linear_frequencies),
-    LAYOUT(SongInfo, default_speed),                            LAYOUT(SongInfo, orders),
-    sizeof(InstrumentInfo), LAYOUT(InstrumentInfo, sample_count),
-    sizeof(SampleInfo),    LAYOUT(SampleInfo, length),          LAYOUT(SampleInfo, loop_type),
-    LAYOUT(SampleInfo, stored_bits),
-    sizeof(SongEnd),       LAYOUT(SongEnd, order),              LAYOUT(SongEnd, row),
-    sizeof(SongRowStart),  LAYOUT(SongRowStart, order),
-    sizeof(bool),          sizeof(enum SampleLoopType),
+    RECORD_LAYOUT
 };
 
 int main(void) {
