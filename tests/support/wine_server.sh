@@ -26,12 +26,18 @@ start)
   # A server left from before may hold some earlier test's pipe; and a
   # repeated start finds the one it started itself.
   stop_server
+  # The server wants its prefix to exist: a new one is made first, by a
+  # wineboot of its own, whose server ends once the prefix is written.
+  if [ ! -f "${WINEPREFIX:-$HOME/.wine}/system.reg" ]; then
+    "$wine" wineboot --init </dev/null >/dev/null 2>&1
+    "$wineserver" -w >/dev/null 2>&1
+  fi
   if ! "$wineserver" -p </dev/null >/dev/null 2>&1; then
     echo "wine_server.sh: $wineserver -p could not start a server" >&2
     exit 1
   fi
-  # Creates the prefix on first use and starts the background programs now,
-  # on /dev/null, rather than from the first test program.
+  # Starts the background programs now, on /dev/null, rather than from the
+  # first test program.
   "$wine" wineboot --init </dev/null >/dev/null 2>&1
   ;;
 stop)
