@@ -13,14 +13,21 @@
 #include <dlfcn.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "player/output/sound_device.h"
 
 namespace {
 
 constexpr Uint16 DEVICE_BUFFER_FRAMES = 1024;  // about 23 ms at 44100 Hz
+// Buffers of silence the device hands over before open returns, and how
+// long open waits for them at most.
+constexpr int STARTING_BUFFERS = 3;
+constexpr auto LONGEST_START = std::chrono::milliseconds(500);
 constexpr const char* SDL_LIBRARY = "libSDL2-2.0.so.0";
 
 // The SDL2 calls the device makes, resolved from the library by name.
@@ -48,6 +55,10 @@ struct SdlDevice {
     uint32_t ring_bytes;
     uint32_t cursor;        // next byte of the ring to hand over
     std::atomic<uint64_t> bytes_handed;  // since play_loop, across loops
+    // Buffers of silence handed over since the open, up to STARTING_BUFFERS.
+    std::mutex start_lock;
+    std::condition_variable started;
+    int silent_buffers;
 };
 
 SdlDevice device;
@@ -99,6 +110,10 @@ void SDLCALL fill_audio(void*, Uint8* stream, int length) {
     auto remaining = static_cast<uint32_t>(length);
     if (device.ring == nullptr || device.ring_bytes == 0) {
         std::memset(stream, 0, remaining);
+        std::lock_guard<std::mutex> hold(device.start_lock);
+        if (device.silent_buffers < STARTING_BUFFERS && ++device.silent_buffers == STARTING_BUFFERS) {
+            device.started.notify_all();
+        }
         return;
     }
     while (remaining > 0) {
@@ -139,6 +154,18 @@ bool sound_device_open(int32_t rate) {
         return false;
     }
     device.buffer_bytes = static_cast<uint64_t>(obtained.samples) * 4;
+    // Silence first, until the stream runs: a sound server starts a new
+    // stream with a prebuffer and a rewind of what it has mixed ahead (a
+    // PulseAudio monitor loses the rewound frames), and that belongs before
+    // the song's first frame, not on it. A device that never calls back is
+    // not waited for long.
+    {
+        std::lock_guard<std::mutex> hold(device.start_lock);
+        device.silent_buffers = 0;
+    }
+    sdl.pause_audio_device(device.id, 0);
+    std::unique_lock<std::mutex> hold(device.start_lock);
+    device.started.wait_for(hold, LONGEST_START, [] { return device.silent_buffers >= STARTING_BUFFERS; });
     return true;
 }
 
@@ -168,12 +195,13 @@ void sound_device_pause(bool paused) {
 
 void sound_device_reset() {
     if (device.id == 0) return;
-    device.sdl.pause_audio_device(device.id, 1);
-    // After this the callback no longer touches the ring.
+    // After this the callback no longer touches the ring: it hands over
+    // silence, and the stream keeps running for the next play.
     device.sdl.lock_audio_device(device.id);
     device.ring = nullptr;
     device.ring_bytes = 0;
     device.sdl.unlock_audio_device(device.id);
+    device.sdl.pause_audio_device(device.id, 0);
 }
 
 void sound_device_close() {

@@ -23,6 +23,12 @@ constexpr int64_t GAP_CONFIRM_FRAMES = 32;
 // What a dropout may take from the recording after its zeros: what the
 // server renders ahead, a few milliseconds.
 constexpr double LONGEST_LOSS_SECONDS = 0.05;
+// How far into the song's sound the recording's first sound is looked for:
+// a server may drop the first milliseconds of a stream as it starts.
+constexpr double START_SEARCH_SECONDS = 0.1;
+// Frames that must agree for the recording's start to be placed in the
+// reference: a chance match of 64 stereo frames of music does not happen.
+constexpr int64_t START_MATCH_FRAMES = 64;
 
 int64_t first_sound_frame(const std::vector<int16_t>& pcm) {
     for (size_t i = 0; i < pcm.size(); ++i) {
@@ -52,6 +58,21 @@ bool same_frame(const std::vector<int16_t>& reference, int64_t at, const std::ve
                 int64_t recorded_at) {
     return reference[size_t(2 * at)] == recorded[size_t(2 * recorded_at)] &&
            reference[size_t(2 * at + 1)] == recorded[size_t(2 * recorded_at + 1)];
+}
+
+// The reference frame in [from, to] at which the recording's frames from
+// `recorded_at` on agree with the reference, or -1.
+int64_t place_in_reference(const std::vector<int16_t>& reference, int64_t from, int64_t to,
+                           const std::vector<int16_t>& recorded, int64_t recorded_at) {
+    const int64_t reference_frames = int64_t(reference.size() / 2);
+    const int64_t recorded_frames = int64_t(recorded.size() / 2);
+    for (int64_t at = from; at <= to && at < reference_frames; ++at) {
+        const int64_t frames = std::min({START_MATCH_FRAMES, reference_frames - at, recorded_frames - recorded_at});
+        bool agree = frames > 0;
+        for (int64_t i = 0; i < frames && agree; ++i) agree = same_frame(reference, at + i, recorded, recorded_at + i);
+        if (agree) return at;
+    }
+    return -1;
 }
 
 // Follows the reference from frame `from` to `to` through the recording,
@@ -164,7 +185,15 @@ SoundFigures compare_with_reference(const Reference& reference, const std::vecto
     figures.reference_sounds = reference_start >= 0;
     figures.recording_sounds = recorded_start >= 0;
     if (!figures.reference_sounds || !figures.recording_sounds || block <= 0) return figures;
-    int64_t offset = recorded_start - reference_start;
+    // The recording may lack the song's first milliseconds: it is compared
+    // from where its first sound lies in the reference. Found nowhere near the
+    // song's start, it is lined up first sound on first sound, and differs.
+    const int64_t start = place_in_reference(reference.pcm, reference_start,
+                                             reference_start + int64_t(START_SEARCH_SECONDS * double(rate)),
+                                             recorded, recorded_start);
+    figures.start_lost_frames = start >= 0 ? start - reference_start : -1;
+    const int64_t compared_from = start >= 0 ? start : 0;
+    int64_t offset = recorded_start - (start >= 0 ? start : reference_start);
     figures.offset = offset;
     figures.first_sound_seconds = double(recorded_start) / rate;
     figures.last_sound_seconds = double(last_sound_frame(recorded) + 1 - offset) / rate;
@@ -173,7 +202,7 @@ SoundFigures compare_with_reference(const Reference& reference, const std::vecto
     // The first ring is rendered before play starts and handed over whole.
     figures.ring_frames = std::min<int64_t>(reference.ring_blocks * block, reference_frames);
     const int64_t ring_reached =
-        heard_frames(reference.pcm, 0, figures.ring_frames, true, recorded, &offset, &figures, rate);
+        heard_frames(reference.pcm, compared_from, figures.ring_frames, true, recorded, &offset, &figures, rate);
     figures.ring_exact_frames = std::min(ring_reached, figures.ring_frames);
 
     // Later blocks come from the feeder while the device plays. A block may

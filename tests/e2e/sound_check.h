@@ -31,11 +31,14 @@ struct SoundFigures {
     bool reference_sounds;        // the reference holds a sample that is not 0
     bool recording_sounds;        // likewise the recording
     double first_sound_seconds;   // where the recording's first sound lies in it
-    int64_t offset;               // recording frame minus reference frame, lined up on the first sound
+    int64_t offset;               // recording frame minus reference frame, as lined up
+    int64_t start_lost_frames;    // the song's sound before the recording's first sound (lost as the
+                                  // stream started); -1 when that sound is not in the song's first 100 ms
     double last_sound_seconds;    // the recording's last sound, in the reference's time
     double reference_last_sound_seconds;  // the reference's own (a song may end quietly)
     int64_t ring_frames;          // frames in the first ring
-    int64_t ring_exact_frames;    // of them, heard exactly before the first difference
+    int64_t ring_exact_frames;    // the first difference in the ring, or ring_frames: heard exactly from
+                                  // the recording's first sound on
     int reference_blocks;         // blocks after the first ring in the reference
     int blocks;                   // of them, compared (the recording reaches them)
     int matching_blocks;          // of those, heard exactly

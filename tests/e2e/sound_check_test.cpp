@@ -51,6 +51,7 @@ TEST(SoundCheck, FindsTheSongAfterTheSilenceBeforeIt) {
     ASSERT_TRUE(sound.reference_sounds);
     ASSERT_TRUE(sound.recording_sounds);
     EXPECT_EQ(sound.offset, 37);
+    EXPECT_EQ(sound.start_lost_frames, 0);
     EXPECT_DOUBLE_EQ(sound.first_sound_seconds, 0.42);
     EXPECT_DOUBLE_EQ(sound.recorded_seconds, 4.57);
     EXPECT_DOUBLE_EQ(sound.last_sound_seconds, 3.90);
@@ -136,6 +137,49 @@ TEST(SoundCheck, WrongOrMissingSoundIsCounted) {
     EXPECT_EQ(sound.blocks, 25 - RING);
     EXPECT_EQ(sound.matching_blocks, 25 - RING);
     EXPECT_LT(sound.last_sound_seconds, sound.reference_last_sound_seconds);
+}
+
+// Five seconds at the real rate, with the real block and ring sizes, sound
+// from the first frame on.
+Reference full_rate_reference() {
+    constexpr int32_t rate = 44100;
+    Reference reference = {{}, -1, 884, 100, rate};
+    uint32_t state = 777;
+    for (int64_t value = 0; value < 2 * 5 * int64_t{rate}; ++value) {
+        state = state * 1103515245u + 12345u;
+        int16_t sample = int16_t(int32_t(state >> 16) % 20000 - 10000);
+        reference.pcm.push_back(sample == 0 ? int16_t{1} : sample);
+    }
+    return reference;
+}
+
+TEST(SoundCheck, SoundLostAsTheStreamStartsIsCountedApartFromTheRest) {
+    const Reference reference = full_rate_reference();
+    const int64_t frames = int64_t(reference.pcm.size() / 2);
+    const int64_t blocks = frames / reference.block_frames - reference.ring_blocks;
+
+    // The server dropped the song's first 231 frames (5.2 ms): everything
+    // after them is in place.
+    SoundFigures sound = compare_with_reference(reference, joined({zeros(3000), part(reference, 231, frames)}));
+    EXPECT_EQ(sound.start_lost_frames, 231);
+    EXPECT_EQ(sound.offset, 3000 - 231);
+    EXPECT_EQ(sound.ring_exact_frames, sound.ring_frames);
+    EXPECT_EQ(sound.blocks, blocks);
+    EXPECT_EQ(sound.matching_blocks, blocks);
+    EXPECT_EQ(sound.gaps, 0);
+
+    // A difference after the lost start is still found.
+    std::vector<int16_t> recording = joined({zeros(3000), part(reference, 231, frames)});
+    recording[2 * (3000 + 5000 - 231)] ^= 4;
+    sound = compare_with_reference(reference, recording);
+    EXPECT_EQ(sound.start_lost_frames, 231);
+    EXPECT_EQ(sound.ring_exact_frames, 5000);
+
+    // Three seconds missing is not a stream's start: nothing lines up.
+    sound = compare_with_reference(reference, joined({zeros(3000), part(reference, 3 * 44100, frames)}));
+    EXPECT_EQ(sound.start_lost_frames, -1);
+    EXPECT_LT(sound.ring_exact_frames, sound.ring_frames);
+    EXPECT_EQ(sound.matching_blocks, 0);
 }
 
 TEST(SoundCheck, ASilentRecordingIsReportedAsSuch) {
