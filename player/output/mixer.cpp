@@ -31,8 +31,7 @@
 #include "player/module/song.h"
 #include "player/output/mixer_loops.h"
 
-int32_t ramp_frames_total = 128;
-float ramp_reciprocal = 1.0f / 128;
+namespace korvanti {
 
 namespace {
 
@@ -125,20 +124,6 @@ void clip_plain(int16_t* dst, const float* src, int64_t value_count) {
 
 constexpr MixLoops PLAIN_LOOPS = {MixLoop::PLAIN, "plain", mix_steady_plain, mix_ramp_plain, clip_plain};
 
-const MixLoops* available_loops(MixLoop kind) {
-    return kind == MixLoop::PLAIN ? &PLAIN_LOOPS : target_mix_loops(kind);
-}
-
-const MixLoops* fastest_loops() {
-    for (int k = MIX_LOOP_COUNT - 1; k > 0; --k) {
-        const MixLoops* loops = target_mix_loops(static_cast<MixLoop>(k));
-        if (loops) return loops;
-    }
-    return &PLAIN_LOOPS;
-}
-
-// Chosen while static data is set up; mix_voices is first called long after.
-const MixLoops* loops_in_use = fastest_loops();
 
 // Gains of 0 on both sides: every frame would add x * 0.0 to the buffer, a
 // zero that leaves each float as it is (the buffer is cleared to +0.0 and sums
@@ -213,14 +198,14 @@ int32_t frames_to_loop_point(uint64_t position, uint64_t step, bool forward, uin
     return (int32_t)frames;
 }
 
-float ramp_step_toward(int32_t target, int32_t level) {
+float ramp_step_toward(int32_t target, int32_t level, float ramp_reciprocal) {
     double difference = (double)((int64_t)target - (level >> 8));
     return (float)(difference * (double)GAIN_SCALE * (double)ramp_reciprocal);
 }
 
 // Goes on with the ramp in progress, or sets up a new one from the level
 // heard now. Returns the ramp's frames left (0 = none).
-int32_t ramp_setup(Voice* voice) {
+int32_t ramp_setup(Voice* voice, const MixerSettings& settings) {
     if (voice->ramp_frames != 0 && voice->left_volume == voice->ramp_left_target &&
         voice->right_volume == voice->ramp_right_target) {
         return voice->ramp_frames;
@@ -229,10 +214,11 @@ int32_t ramp_setup(Voice* voice) {
     voice->ramp_right_target = voice->right_volume;
     bool left_moves = voice->left_volume != (voice->left_level >> 8);
     bool right_moves = voice->right_volume != (voice->right_level >> 8);
-    voice->left_ramp_step = left_moves ? ramp_step_toward(voice->left_volume, voice->left_level) : 0.0f;
+    voice->left_ramp_step =
+        left_moves ? ramp_step_toward(voice->left_volume, voice->left_level, settings.ramp_reciprocal) : 0.0f;
     voice->right_ramp_step =
-        right_moves ? ramp_step_toward(voice->right_volume, voice->right_level) : 0.0f;
-    voice->ramp_frames = left_moves || right_moves ? ramp_frames_total : 0;
+        right_moves ? ramp_step_toward(voice->right_volume, voice->right_level, settings.ramp_reciprocal) : 0.0f;
+    voice->ramp_frames = left_moves || right_moves ? settings.ramp_frames_total : 0;
     return voice->ramp_frames;
 }
 
@@ -296,18 +282,36 @@ float level_gain(int32_t level) {
     return (float)((double)level * LEVEL_SCALE * (double)GAIN_SCALE);
 }
 
-// The gains and the len frames of one segment; returns the position after them.
+// The gains a ramp reaches after `frames` frames, one addition after another
+// as the loops form them, without mixing anything.
+MixGains ramp_gains_after(const MixRamp& ramp, int32_t frames) {
+    if (ramp_sums_exact(ramp, frames)) {
+        return MixGains{ramp.gains.left + (double)frames * ramp.steps.left,
+                        ramp.gains.right + (double)frames * ramp.steps.right};
+    }
+    double left = ramp.gains.left;
+    double right = ramp.gains.right;
+    for (int32_t k = 0; k < frames; ++k) {
+        left += ramp.steps.left;
+        right += ramp.steps.right;
+    }
+    return MixGains{left, right};
+}
+
+// The gains and the len frames of one segment; returns the position after
+// them. Without `out` nothing is added, and the voice moves as if it were.
 uint64_t mix_segment(Voice* voice, const Sample* sample, float* out, int32_t len, uint64_t position,
-                     uint64_t step, bool forward, int32_t ramp_frames) {
+                     uint64_t step, bool forward, int32_t ramp_frames, const MixLoops* loops) {
     if (len <= 0) return position;
     MixSource source = {sample->data, sample->data ? (uint64_t)sample->length + 8 : 0, position, step, forward};
-    bool in_bounds = segment_in_bounds(position, step, len, forward, source.available);
     if (ramp_frames <= 0) {
-        if (voice->left_volume == 0 && voice->right_volume == 0) {
+        if (out == nullptr || (voice->left_volume == 0 && voice->right_volume == 0)) {
             return advance_silently(position, step, len, forward);
         }
         MixGains gains = {(double)volume_gain(voice->left_volume), (double)volume_gain(voice->right_volume)};
-        if (in_bounds) return loops_in_use->steady(out, len, source, gains);
+        if (segment_in_bounds(position, step, len, forward, source.available)) {
+            return loops->steady(out, len, source, gains);
+        }
         MixGains still = {0.0, 0.0};
         return forward ? mix_checked<true>(out, len, source, &gains, still)
                        : mix_checked<false>(out, len, source, &gains, still);
@@ -315,9 +319,15 @@ uint64_t mix_segment(Voice* voice, const Sample* sample, float* out, int32_t len
     MixRamp ramp = {{(double)level_gain(voice->left_level), (double)level_gain(voice->right_level)},
                     {(double)voice->left_ramp_step, (double)voice->right_ramp_step},
                     false};
-    if (in_bounds) {
+    if (out == nullptr) {
+        position = advance_silently(position, step, len, forward);
+        // A ramp that ends with the segment leaves the levels at its targets
+        // (mix_voice sets them): only one cut short needs its gains.
+        if (len >= ramp_frames) return position;
+        ramp.gains = ramp_gains_after(ramp, len);
+    } else if (segment_in_bounds(position, step, len, forward, source.available)) {
         ramp.sums_exact = ramp_sums_exact(ramp, len);
-        position = loops_in_use->ramp(out, len, source, &ramp);
+        position = loops->ramp(out, len, source, &ramp);
     } else {
         position = forward ? mix_checked<true>(out, len, source, &ramp.gains, ramp.steps)
                            : mix_checked<false>(out, len, source, &ramp.gains, ramp.steps);
@@ -384,7 +394,8 @@ bool pass_loop_point(Voice* voice, const Sample* sample) {
     return voice->sample != nullptr;
 }
 
-void mix_voice(Voice* voice, float* out, int32_t count) {
+// Without `out` the voice moves as if mixed and adds nothing.
+void mix_voice(Voice* voice, float* out, int32_t count, const MixerSettings& settings) {
     int32_t remaining = count;
     // Every segment but a rare empty one at a loop point mixes a frame, so
     // this bound is never reached; it only makes a hang impossible.
@@ -398,15 +409,15 @@ void mix_voice(Voice* voice, float* out, int32_t count) {
         bool boundary = false;
         int32_t len = frames_to_loop_point(position, step, forward, sample->loop_start, loop_end,
                                            remaining, &boundary);
-        int32_t ramp = ramp_setup(voice);
+        int32_t ramp = ramp_setup(voice, settings);
         bool ramp_cuts = ramp > 0 && len > ramp;
         if (ramp_cuts) {
             len = ramp;
             boundary = false;
         }
-        position = mix_segment(voice, sample, out, len, position, step, forward, ramp);
+        position = mix_segment(voice, sample, out, len, position, step, forward, ramp, settings.loops);
         store_position(voice, position);
-        out += 2 * (int64_t)len;
+        if (out != nullptr) out += 2 * (int64_t)len;
         remaining -= len;
         if (ramp > 0) {
             voice->ramp_frames = ramp - len;
@@ -433,25 +444,40 @@ bool ramp_sums_exact(const MixRamp& ramp, int32_t frames) {
            side_sums_exact(ramp.gains.right, ramp.steps.right, frames);
 }
 
-void mix_voices(float* frames, int32_t count) {
-    if (count <= 0 || !frames) return;
+MixerSettings mixer_settings_for_rate(int32_t rate) {
+    MixerSettings settings;
+    settings.ramp_frames_total = rate * 128 / 44100;
+    settings.ramp_reciprocal = static_cast<float>(1.0 / settings.ramp_frames_total);
+    settings.loops = fastest_mix_loops();
+    return settings;
+}
+
+void mix_voices(Voice* voice_table, const MixerSettings& settings, uint32_t muted_channels, float* frames,
+                int32_t count) {
+    if (count <= 0) return;
     for (int32_t v = 0; v < MIXED_VOICES; ++v) {
-        if (voice_table[v].sample) mix_voice(&voice_table[v], frames, count);
+        if (!voice_table[v].sample) continue;
+        bool muted = (muted_channels >> (v & 31)) & 1u;
+        mix_voice(&voice_table[v], muted ? nullptr : frames, count, settings);
     }
 }
 
 // clip_to_pcm16's rule is in clip_plain above.
-void clip_to_pcm16(int16_t* dst, const float* src, int32_t frame_count) {
+void clip_to_pcm16(const MixerSettings& settings, int16_t* dst, const float* src, int32_t frame_count) {
     if (frame_count <= 0 || !dst || !src) return;
-    loops_in_use->clip(dst, src, 2 * (int64_t)frame_count);
+    settings.loops->clip(dst, src, 2 * (int64_t)frame_count);
 }
 
-bool mixer_choose_loops(MixLoop kind) {
-    const MixLoops* loops = available_loops(kind);
-    if (loops) loops_in_use = loops;
-    return loops != nullptr;
+const MixLoops* mix_loops_of(MixLoop kind) {
+    return kind == MixLoop::PLAIN ? &PLAIN_LOOPS : target_mix_loops(kind);
 }
 
-const MixLoops* mixer_loops() { return loops_in_use; }
+const MixLoops* fastest_mix_loops() {
+    for (int k = MIX_LOOP_COUNT - 1; k > 0; --k) {
+        const MixLoops* loops = target_mix_loops(static_cast<MixLoop>(k));
+        if (loops) return loops;
+    }
+    return &PLAIN_LOOPS;
+}
 
-void mixer_choose_fastest_loops() { loops_in_use = fastest_loops(); }
+}  // namespace korvanti

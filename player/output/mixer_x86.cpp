@@ -25,6 +25,8 @@
 
 #include "player/output/mixer_loops.h"
 
+namespace korvanti {
+
 namespace {
 
 __m128d load_frame(const float* frame) {
@@ -471,3 +473,5 @@ const MixLoops* target_mix_loops(MixLoop kind) {
         default: return nullptr;
     }
 }
+
+}  // namespace korvanti
