@@ -142,6 +142,10 @@ int korvanti_player_start(korvanti_player* player, korvanti_song* song) {
     return korvanti::player_begin(player_of(player), reinterpret_cast<korvanti::SongHandle*>(song));
 }
 
+const char* korvanti_player_device_error(const korvanti_player* player) {
+    return player != nullptr ? player_of(player)->device.error : "";
+}
+
 int korvanti_player_stop(korvanti_player* player) {
     if (player == nullptr) return KORVANTI_ERROR_ARGUMENT;
     korvanti::player_stop_play(player_of(player));

@@ -83,7 +83,7 @@ const char* korvanti_error_message(int code) {
         case KORVANTI_ERROR_UNSUPPORTED:
             return "an XM module this player does not take (more than 32 channels, 256 patterns or "
                    "instruments, or a pattern over 256 rows)";
-        case KORVANTI_ERROR_DEVICE: return "the sound device cannot be opened";
+        case KORVANTI_ERROR_DEVICE: return "the sound device cannot be opened or cannot play";
         case KORVANTI_ERROR_STATE: return "not possible now: no song started, or not for this kind of player";
         case KORVANTI_ERROR_RANGE: return "the position lies at or past the end, or one pass never reaches it";
         case KORVANTI_ERROR_UNAVAILABLE: return "not available in this build or on this processor";

@@ -167,8 +167,9 @@ int64_t play_stop_frame(const Player* player);
 int64_t audible_frame(Player* player);
 
 // Live: the ring prefilled from song block next_block, handed to the device,
-// and the feeder started.
-void start_live_stream(Player* player);
+// and the feeder started. False, with nothing running, when the device could
+// not start the ring (its error line says why).
+bool start_live_stream(Player* player);
 // Live: the feeder ended and the device silent; the play stays as it is.
 void stop_live_stream(Player* player);
 

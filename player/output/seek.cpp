@@ -117,7 +117,10 @@ int seek_to_frame(Player* player, int64_t frame) {
     while (player->next_block < target) render_block(player, true);
 
     if (live) {
-        start_live_stream(player);
+        if (!start_live_stream(player)) {
+            player_stop_play(player);
+            return KORVANTI_ERROR_DEVICE;
+        }
     } else {
         render_block(player, false);
         player->frame = frame;

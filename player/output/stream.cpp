@@ -211,7 +211,10 @@ int player_begin(Player* player, SongHandle* handle) {
     song_handle_attach(handle, player);
     if (player->live) {
         player->run = StreamRun::LIVE;
-        start_live_stream(player);
+        if (!start_live_stream(player)) {
+            player_stop_play(player);
+            return KORVANTI_ERROR_DEVICE;
+        }
     } else {
         player->run = StreamRun::RENDER;
     }
@@ -281,7 +284,7 @@ int64_t audible_frame(Player* player) {
     return player->ring_base_block * player->block_frames + heard;
 }
 
-void start_live_stream(Player* player) {
+bool start_live_stream(Player* player) {
     player->ring_base_block = player->next_block;
     if (player->ring_valid_block < player->next_block) player->ring_valid_block = player->next_block;
     player->write_block.store(0, std::memory_order_release);
@@ -290,11 +293,16 @@ void start_live_stream(Player* player) {
         render_block(player, false);
     } while (player->write_block.load(std::memory_order_relaxed) != 0);
     sound_device_play_loop(&player->device, player->output_ring, player->ring_frames * 4);
+    if (player->device.failed) {
+        sound_device_reset(&player->device);
+        return false;
+    }
     if (player->paused) sound_device_pause(&player->device, true);
     player->stop_requested.store(false, std::memory_order_release);
     // A stop right after this call must wait for the thread.
     player->feeder_ended.store(false, std::memory_order_release);
     player->feeder = new std::thread(run_feeder, player);
+    return true;
 }
 
 void stop_live_stream(Player* player) {

@@ -124,11 +124,9 @@ std::string reader_messages(const fs::path& scratch, const Bytes& contents) {
 // Whether the loader accepts `contents` as a module, in this process.
 bool module_loads(const fs::path& scratch, const Bytes& contents) {
     write_bytes(scratch, contents);
-    set_file_callbacks(memory_file_open, memory_file_close, memory_file_read, memory_file_seek,
-                       memory_file_tell);
-    Song* song = song_load(scratch.c_str(), nullptr);
+    korvanti_song* song = korvanti_song_load_file(scratch.c_str(), nullptr);
     bool loaded = song != nullptr;
-    song_free(song);
+    korvanti_song_free(song);
     return loaded;
 }
 

@@ -116,9 +116,9 @@ bool set_length_or_rate(const OptionWord& option, const std::string& value, Xmpl
         }
         return true;
     }
-    if (!parse_integer(value, &number) || number < PLAYER_RATE_MIN || number > PLAYER_RATE_MAX) {
-        *error = "--rate wants frames per second from " + std::to_string(PLAYER_RATE_MIN) + " to " +
-                 std::to_string(PLAYER_RATE_MAX) + ", not " + value;
+    if (!parse_integer(value, &number) || number < KORVANTI_RATE_MIN || number > KORVANTI_RATE_MAX) {
+        *error = "--rate wants frames per second from " + std::to_string(KORVANTI_RATE_MIN) + " to " +
+                 std::to_string(KORVANTI_RATE_MAX) + ", not " + value;
         return false;
     }
     options->rate = static_cast<int32_t>(number);
@@ -335,5 +335,5 @@ void print_help(const char* program) {
         "Exit status: 0 done, 1 a file was missing, not an XM module, refused by the\n"
         "loader, or could not be written or played (or no sound device), 2 bad\n"
         "arguments, 130 stopped by Ctrl-C or SIGTERM.\n",
-        program, PLAYER_RATE_MIN, PLAYER_RATE_MAX);
+        program, KORVANTI_RATE_MIN, KORVANTI_RATE_MAX);
 }

@@ -1,15 +1,15 @@
 // Live play: the files in turn through the sound device, with keys and a
 // status line of what is heard.
 //
-// Where the song is: the player's audible frame, which counts the frames of
-// the song before the device's first too (a jump starts the device afresh).
-// Pausing holds the device, so the time shown stands still.
+// Where the song is: the frame the player says is heard, which counts the
+// frames of the song before a jump too. Pausing holds the device, so the
+// time shown stands still.
 //
-// Jumps to another order position keep the player's exactness: the song is
-// started again and rendered silently up to the block where that order
-// position starts in its own play (song_play_from), so what is heard after
-// the jump is bit for bit what a play through would give there. A block is
-// about 20 ms, so the jump lands up to 20 ms before the order's first row.
+// Jumps to another order position keep the player's exactness: the player
+// seeks to the order's first row as the song's own course reaches it, so what
+// is heard after the jump is bit for bit what a play through would give
+// there. The device restarts at a block, about 20 ms, so the jump lands up to
+// 20 ms before the order's first row.
 #include <cstdio>
 #include <cstring>
 
@@ -31,22 +31,30 @@ struct StatusLine {
 
 // The song being heard.
 struct Playing {
-    Song* song;
-    SongInfo info;
-    int32_t passes;         // as in song_set_passes
+    korvanti_player* player;
+    korvanti_song* song;
+    korvanti_song_info info;
     int32_t rate;           // frames per second
     int64_t length_frames;  // one pass, -1: unknown
     int64_t target;         // requested length in frames, -1: none
     bool paused;
 };
 
-// The frame at which play ends: the requested length, the song's end, or
-// whichever comes first.
+korvanti_position heard_position(const Playing& playing) {
+    korvanti_position position = {};
+    korvanti_player_get_position(playing.player, &position);
+    return position;
+}
+
+// The frame at which play ends: the requested length, the end of the play,
+// or whichever comes first.
 bool heard_to_end(const Playing& playing) {
-    SongEnd end;
+    korvanti_song_end end;
     int64_t stop = playing.target;
-    if (song_end(playing.song, &end) && (stop < 0 || end.frame < stop)) stop = end.frame;
-    return stop >= 0 && song_audible_frame(playing.song) >= stop;
+    if (korvanti_player_get_end(playing.player, &end) == KORVANTI_OK && (stop < 0 || end.frame < stop)) {
+        stop = end.frame;
+    }
+    return stop >= 0 && heard_position(playing).frame >= stop;
 }
 
 void status_clear(StatusLine* status) {
@@ -59,13 +67,13 @@ void status_clear(StatusLine* status) {
 // The longest form of the line that fits the terminal, less one column so
 // the cursor never wraps.
 std::string status_text(const Playing* playing, int32_t columns) {
-    Song* song = playing->song;
-    const SongInfo& info = playing->info;
-    int32_t order = song_audible_order(song);
-    int32_t row = song_audible_row(song);
-    int32_t speed = song_audible_speed(song);
-    int32_t bpm = song_audible_bpm(song);
-    std::string time = format_time(song_audible_frame(song), playing->rate);
+    const korvanti_song_info& info = playing->info;
+    korvanti_position position = heard_position(*playing);
+    int32_t order = position.order & 255;
+    int32_t row = position.row & 255;
+    int32_t speed = position.speed;
+    int32_t bpm = position.bpm;
+    std::string time = format_time(position.frame, playing->rate);
     std::string length =
         playing->length_frames >= 0 ? format_time(playing->length_frames, playing->rate) : "-:--.--";
     const char* paused = playing->paused ? "  [paused]" : "";
@@ -95,20 +103,23 @@ void status_show(StatusLine* status, const Playing* playing) {
     status->shown_width = width > 0 ? width : 1;
 }
 
-// Starts the device at the block holding song frame `frame`.
-bool play_from(Playing* playing, int64_t frame) {
-    playing->paused = false;
-    return song_play_from(playing->song, frame / player_block_frames());
-}
-
-// Left and Right: to the start of the order position before or after the
-// one heard. The survey stops the stream; play goes on from the target, or
-// from where it was when there is none.
+// Left and Right: to the first row of the order position before or after
+// the one heard; past the last one, to the end. Play goes on from where it
+// was when there is no such position.
 bool jump(Playing* playing, int32_t direction) {
-    int64_t heard = song_audible_frame(playing->song);
-    player_pause(true);  // silence, not the old ring looping, while the target is found
-    int64_t target = survey_order_start(playing->song, playing->passes, playing->rate, heard, direction);
-    return play_from(playing, target >= 0 ? target : heard);
+    korvanti_position heard = heard_position(*playing);
+    int32_t order = heard.order + direction;
+    int result = KORVANTI_ERROR_RANGE;
+    for (; order >= 0 && order < playing->info.song_length && result == KORVANTI_ERROR_RANGE; order += direction) {
+        result = korvanti_player_seek_order(playing->player, order, 0);
+    }
+    if (result == KORVANTI_ERROR_RANGE && direction < 0) result = korvanti_player_seek_frame(playing->player, 0);
+    if (result == KORVANTI_ERROR_RANGE) return true;  // nowhere to go: play goes on
+    if (result == KORVANTI_OK) {
+        playing->paused = false;
+        korvanti_player_pause(playing->player, false);
+    }
+    return result == KORVANTI_OK;
 }
 
 // What a key asks for.
@@ -116,7 +127,7 @@ SongOutcome handle_key(KeyPress key, Playing* playing) {
     switch (key.key) {
         case TerminalKey::SPACE:
             playing->paused = !playing->paused;
-            player_pause(playing->paused);
+            korvanti_player_pause(playing->player, playing->paused);
             return SongOutcome::GOES_ON;
         case TerminalKey::ESCAPE: return SongOutcome::QUIT;
         case TerminalKey::LEFT:
@@ -136,13 +147,17 @@ SongOutcome handle_key(KeyPress key, Playing* playing) {
     }
 }
 
-SongOutcome play_song(Song* song, const SongInfo& info, const XmplayOptions& options, StatusLine* status) {
-    Playing playing{song, info, options.passes, options.rate, -1, requested_frames(options, player_block_frames()),
-                    false};
+SongOutcome play_song(korvanti_player* player, korvanti_song* song, const korvanti_song_info& info,
+                      const XmplayOptions& options, StatusLine* status) {
+    Playing playing{player, song, info, options.rate, -1,
+                    requested_frames(options, korvanti_player_block_frames(player)), false};
     playing.length_frames = survey_song_length(song, 1, options.rate).end_frame;
-    song_set_passes(song, options.passes);
-    if (!play_from(&playing, 0)) {
-        std::fprintf(stderr, "xmplay: the module cannot be played at %d Hz\n", options.rate);
+    korvanti_player_set_passes(player, options.passes);
+    korvanti_player_pause(player, false);
+    int result = korvanti_player_start(player, song);
+    if (result != KORVANTI_OK) {
+        std::fprintf(stderr, "xmplay: the module cannot be played at %d Hz: %s\n", options.rate,
+                     korvanti_error_message(result));
         return SongOutcome::FAILED;
     }
     SongOutcome outcome = SongOutcome::GOES_ON;
@@ -158,38 +173,43 @@ SongOutcome play_song(Song* song, const SongInfo& info, const XmplayOptions& opt
     return outcome;
 }
 
-void report_song_end(Song* song, const XmplayOptions& options) {
-    SongEnd end;
-    bool ended = song_end(song, &end);
-    if (requested_frames(options, player_block_frames()) >= 0 && !ended) return;
+void report_song_end(korvanti_player* player, const XmplayOptions& options) {
+    korvanti_song_end end;
+    bool ended = korvanti_player_get_end(player, &end) == KORVANTI_OK && end.returns;
+    if (requested_frames(options, korvanti_player_block_frames(player)) >= 0 && !ended) return;
+    if (!ended) return;
     std::fprintf(stderr, "xmplay: end of song: play returned to order %d row %d\n", end.order, end.row);
 }
 
-// Plays one file of the list; FAILED when it cannot be read or loaded.
-SongOutcome play_file(const XmplayOptions& options, size_t index, StatusLine* status, bool* device_open) {
+// Plays one file of the list; FAILED when it cannot be read or loaded. The
+// sound device is opened with the first file that loads and kept.
+SongOutcome play_file(const XmplayOptions& options, size_t index, StatusLine* status, korvanti_player** player) {
     const std::string& path = options.module_paths[index];
     ModuleFile file = read_module_file(path);
     if (!file.readable) {
         std::fprintf(stderr, "xmplay: %s\n", file.error.c_str());
         return SongOutcome::FAILED;
     }
-    Song* song = load_module(path, file);
+    korvanti_song* song = load_module(path, file);
     if (song == nullptr) return SongOutcome::FAILED;
-    if (!*device_open && !player_init(options.rate)) {
-        std::fprintf(stderr, "xmplay: cannot open the sound device at %d Hz: %s, or render with --wav\n", options.rate,
-                     player_device_error());
-        song_free(song);
-        return SongOutcome::NO_DEVICE;
+    if (*player == nullptr) {
+        char reason[256] = "";
+        *player = korvanti_player_create_live(options.rate, KORVANTI_DEVICE_SOUND, nullptr, reason, sizeof reason);
+        if (*player == nullptr) {
+            std::fprintf(stderr, "xmplay: cannot open the sound device at %d Hz: %s, or render with --wav\n",
+                         options.rate, reason);
+            korvanti_song_free(song);
+            return SongOutcome::NO_DEVICE;
+        }
     }
-    *device_open = true;
-    SongInfo info;
-    song_info(song, &info);
+    korvanti_song_info info;
+    korvanti_song_get_info(song, &info);
     std::fprintf(stderr, "xmplay: playing %s", path.c_str());
     if (options.module_paths.size() > 1) std::fprintf(stderr, " (%zu of %zu)", index + 1, options.module_paths.size());
     std::fprintf(stderr, ": \"%s\"\n", printable(info.name).c_str());
-    SongOutcome outcome = play_song(song, info, options, status);
-    if (outcome == SongOutcome::ENDED) report_song_end(song, options);
-    song_free(song);
+    SongOutcome outcome = play_song(*player, song, info, options, status);
+    if (outcome == SongOutcome::ENDED) report_song_end(*player, options);
+    korvanti_song_free(song);
     return outcome;
 }
 
@@ -199,13 +219,13 @@ int play_live(const XmplayOptions& options) {
     terminal_catch_interrupts();
     terminal_keys_begin();
     StatusLine status{terminal_is_terminal(stderr), 0};
-    bool device_open = false;
+    korvanti_player* player = nullptr;
     bool failed = false;
     SongOutcome outcome = SongOutcome::ENDED;
     auto count = static_cast<int64_t>(options.module_paths.size());
     int64_t step = 1;
     for (int64_t index = 0; index < count && !terminal_interrupted();) {
-        outcome = play_file(options, static_cast<size_t>(index), &status, &device_open);
+        outcome = play_file(options, static_cast<size_t>(index), &status, &player);
         if (outcome == SongOutcome::QUIT || outcome == SongOutcome::INTERRUPTED || outcome == SongOutcome::NO_DEVICE) {
             break;
         }
@@ -222,7 +242,7 @@ int play_live(const XmplayOptions& options) {
             step = 1;
         }
     }
-    if (device_open) player_close();
+    korvanti_player_destroy(player);
     terminal_keys_end();
     if (outcome == SongOutcome::INTERRUPTED || terminal_interrupted()) {
         std::fprintf(stderr, "xmplay: stopped\n");

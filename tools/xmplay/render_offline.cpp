@@ -1,8 +1,7 @@
-// Offline rendering: the player's block renderer without a device or a
-// thread (song_render_next), block after block, into a WAV file, bare PCM
-// and a snapshot table.
-// The blocks come out in the order the device would have been given them, so
-// the sound is bit for bit what live play sends.
+// Offline rendering: a player without a device renders the song block by
+// block (each block's frames asked for at once, so each has its snapshot)
+// into a WAV file, bare PCM and a snapshot table. The frames are bit for bit
+// what live play sends the device.
 //
 // A WAV file starts with a plain 44-byte header. When the output can be
 // rewound (a regular file) the header is written again at the end with the
@@ -13,6 +12,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "platform/terminal.h"
 #include "tools/xmplay/xmplay.h"
@@ -96,7 +96,7 @@ void write_pcm(Output* output, const int16_t* pcm, int64_t frames) {
     }
 }
 
-void write_snapshot(Output* output, int64_t block, const SyncSnapshot& snapshot) {
+void write_snapshot(Output* output, int64_t block, const korvanti_sync_snapshot& snapshot) {
     if (output->file == nullptr) return;
     char line[512];
     int length = std::snprintf(line, sizeof line, "%" PRId64 " %u %u %" PRId32, block, snapshot.order, snapshot.row,
@@ -167,21 +167,11 @@ bool any_failed(const Outputs& outputs) {
     return !outputs.wav.error.empty() || !outputs.raw.error.empty() || !outputs.snapshots.error.empty();
 }
 
-// Frames of the block just rendered (starting at frame `written`) that belong
-// to the output; 0 ends the rendering. Without a length: up to the song's
-// end, or the two-hour bound.
-int64_t frames_to_keep(Song* song, int32_t rate, int64_t written, int64_t target) {
-    SongEnd end;
-    int32_t block_frames = player_block_frames();
-    int64_t stop = target >= 0 ? target : ONCE_LIMIT_SECONDS * rate;
-    if (song_end(song, &end) && end.frame < stop) stop = end.frame;
-    int64_t frames = stop - written < block_frames ? stop - written : block_frames;
-    return frames < 0 ? 0 : frames;
-}
-
-void report_end(Song* song, int64_t written, int64_t target) {
-    SongEnd end;
-    if (song_end(song, &end) && (target < 0 || written < target)) {
+// Tells how the render ended: at the song's end, or at the pass limit.
+void report_end(korvanti_player* player, int64_t written, int64_t target) {
+    korvanti_song_end end;
+    bool ended = korvanti_player_get_end(player, &end) == KORVANTI_OK;
+    if (ended && end.returns && (target < 0 || written < target)) {
         std::fprintf(stderr, "xmplay: end of song after %" PRId64 " frames: play returned to order %d row %d\n",
                      written, end.order, end.row);
     } else if (target < 0) {
@@ -192,11 +182,15 @@ void report_end(Song* song, int64_t written, int64_t target) {
 
 }  // namespace
 
-int render_offline(Song* song, const XmplayOptions& options) {
-    song_set_passes(song, options.passes);
-    if (!player_init_offline(options.rate) || !song_render_start(song)) {
-        std::fprintf(stderr, "xmplay: the module cannot be played at %d Hz\n", options.rate);
-        player_close();
+int render_offline(korvanti_song* song, const XmplayOptions& options) {
+    int error = KORVANTI_OK;
+    korvanti_player* player = korvanti_player_create(options.rate, &error);
+    if (player != nullptr) korvanti_player_set_passes(player, options.passes);
+    if (player != nullptr) error = korvanti_player_start(player, song);
+    if (player == nullptr || error != KORVANTI_OK) {
+        std::fprintf(stderr, "xmplay: the module cannot be played at %d Hz: %s\n", options.rate,
+                     korvanti_error_message(error));
+        korvanti_player_destroy(player);
         return EXIT_FAILED;
     }
     Outputs outputs{{"--wav", options.wav_path, nullptr, false, 0, ""},
@@ -208,22 +202,25 @@ int render_offline(Song* song, const XmplayOptions& options) {
         wav_header(header, options.rate, STREAM_SIZE, STREAM_SIZE);
         write_bytes(&outputs.wav, header, sizeof header);
     }
-    const int32_t block_frames = player_block_frames();
+    const int32_t block_frames = korvanti_player_block_frames(player);
+    std::vector<int16_t> pcm(static_cast<size_t>(block_frames) * 2);
     int64_t target = requested_frames(options, block_frames);
     int64_t written = 0;
     bool too_long = false;
     for (int64_t block = 0; opened && !any_failed(outputs); ++block) {
-        SyncSnapshot snapshot;
-        const int16_t* pcm = song_render_next(&snapshot);
-        int64_t frames = frames_to_keep(song, options.rate, written, target);
-        if (frames == 0) break;
+        int64_t wanted = target >= 0 && target - written < block_frames ? target - written : block_frames;
+        int64_t frames = wanted > 0 ? korvanti_player_render(player, pcm.data(), wanted) : 0;
+        if (frames <= 0) break;
         if (outputs.wav.file != nullptr && static_cast<uint64_t>(written + frames) * 4 > WAV_DATA_LIMIT) {
             too_long = true;
             break;
         }
-        write_pcm(&outputs.wav, pcm, frames);
-        write_pcm(&outputs.raw, pcm, frames);
-        write_snapshot(&outputs.snapshots, block, snapshot);
+        write_pcm(&outputs.wav, pcm.data(), frames);
+        write_pcm(&outputs.raw, pcm.data(), frames);
+        korvanti_sync_snapshot snapshot;
+        if (korvanti_player_get_snapshot(player, block, &snapshot) == KORVANTI_OK) {
+            write_snapshot(&outputs.snapshots, block, snapshot);
+        }
         written += frames;
         if (frames < block_frames) break;
     }
@@ -231,9 +228,8 @@ int render_offline(Song* song, const XmplayOptions& options) {
     bool ok = opened;
     for (Output* output : {&outputs.wav, &outputs.raw, &outputs.snapshots}) ok = close_output(output) && ok;
     if (ok && too_long) std::fprintf(stderr, "xmplay: stopped at the 4 GB size limit of a WAV file\n");
-    if (ok && !too_long) report_end(song, written, target);
+    if (ok && !too_long) report_end(player, written, target);
     ok = ok && !too_long;
-    song_stop(song);
-    player_close();
+    korvanti_player_destroy(player);
     return ok ? 0 : EXIT_FAILED;
 }

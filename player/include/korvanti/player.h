@@ -75,7 +75,7 @@ enum korvanti_error {
     KORVANTI_ERROR_FORMAT = -5,      /* not an XM module */
     KORVANTI_ERROR_UNSUPPORTED = -6, /* an XM module the player does not take (more than 32 channels,
                                         more than 256 patterns or instruments, a pattern over 256 rows) */
-    KORVANTI_ERROR_DEVICE = -7,      /* the sound device cannot be opened */
+    KORVANTI_ERROR_DEVICE = -7,      /* the sound device cannot be opened, or cannot play */
     KORVANTI_ERROR_STATE = -8,       /* not now: no song started, or the call is for the other kind of player */
     KORVANTI_ERROR_RANGE = -9,       /* a position at or past the end, or one a pass never reaches */
     KORVANTI_ERROR_UNAVAILABLE = -10 /* not in this build or on this processor */
@@ -212,8 +212,13 @@ KORVANTI_API int32_t korvanti_player_block_frames(const korvanti_player* player)
 
 /* Starts `song` from its beginning. Offline, korvanti_player_render then
  * gives its frames; live, the player renders about two seconds ahead,
- * hands them to the device and keeps rendering on its thread. */
+ * hands them to the device and keeps rendering on its thread
+ * (KORVANTI_ERROR_DEVICE, with nothing playing, when the device refuses the
+ * sound: korvanti_player_device_error says why). */
 KORVANTI_API int korvanti_player_start(korvanti_player* player, korvanti_song* song);
+/* Live: one line for a person on why the device failed last, "" when it
+ * has not; a string owned by the player. */
+KORVANTI_API const char* korvanti_player_device_error(const korvanti_player* player);
 /* Ends the play: a live device falls silent at once. Harmless when nothing plays. */
 KORVANTI_API int korvanti_player_stop(korvanti_player* player);
 /* Live: holds the device where it is (true) or lets it go on (false); the

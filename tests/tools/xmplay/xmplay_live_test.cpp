@@ -188,9 +188,9 @@ TEST_F(XmplayLive, KeysPauseJumpAndQuitAndTheSoundStaysExact) {
 
     // The sound: play from the start with a pause in it, then the song from
     // the block where order 1 starts, then from the start again.
-    std::vector<SyncSnapshot> snapshots;
+    std::vector<korvanti_sync_snapshot> snapshots;
     std::string offline = offline_pcm(module, 400, 44100, &snapshots);
-    auto order_1 = std::find_if(snapshots.begin(), snapshots.end(), [](const SyncSnapshot& s) { return s.order == 1; });
+    auto order_1 = std::find_if(snapshots.begin(), snapshots.end(), [](const korvanti_sync_snapshot& s) { return s.order == 1; });
     ASSERT_NE(order_1, snapshots.end());
     size_t order_1_at = static_cast<size_t>(order_1 - snapshots.begin()) * BLOCK_BYTES;
     std::string heard = read_file(device);

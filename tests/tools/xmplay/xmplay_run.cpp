@@ -12,7 +12,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "player/output/stream.h"
+#include "korvanti/player.h"
 #include "support/song_from_bytes.h"
 
 namespace {
@@ -66,33 +66,40 @@ uint32_t u32_at(const std::string& bytes, size_t at) {
 
 namespace {
 
-std::string render_song(Song* song, int32_t blocks, int32_t rate, std::vector<SyncSnapshot>* snapshots) {
+// `blocks` blocks of the song without end, as the player renders them.
+std::string render_song(korvanti_song* song, int32_t blocks, int32_t rate,
+                        std::vector<korvanti_sync_snapshot>* snapshots) {
     std::string pcm;
-    if (song == nullptr || !player_init_offline(rate) || !song_render_start(song)) return pcm;
+    PlayerPtr player = offline_player(rate);
+    if (song == nullptr || !player) return pcm;
+    korvanti_player_set_passes(player.get(), 0);
+    if (korvanti_player_start(player.get(), song) != KORVANTI_OK) return pcm;
+    const int32_t block_frames = korvanti_player_block_frames(player.get());
+    std::vector<int16_t> values(size_t(2 * block_frames));
     for (int32_t block = 0; block < blocks; ++block) {
-        SyncSnapshot snapshot;
-        const int16_t* values = song_render_next(&snapshot);
+        korvanti_sync_snapshot snapshot = {};
+        korvanti_player_render(player.get(), values.data(), block_frames);
+        korvanti_player_get_snapshot(player.get(), block, &snapshot);
         if (snapshots != nullptr) snapshots->push_back(snapshot);
         for (int32_t i = 0; i < block_frames * 2; ++i) {
-            auto value = static_cast<uint16_t>(values[i]);
+            auto value = static_cast<uint16_t>(values[size_t(i)]);
             pcm.push_back(static_cast<char>(value & 255));
             pcm.push_back(static_cast<char>(value >> 8));
         }
     }
-    song_stop(song);
-    player_close();
     return pcm;
 }
 
 }  // namespace
 
-std::string offline_pcm(const XmModule& module, int32_t blocks, int32_t rate, std::vector<SyncSnapshot>* snapshots) {
+std::string offline_pcm(const XmModule& module, int32_t blocks, int32_t rate,
+                        std::vector<korvanti_sync_snapshot>* snapshots) {
     SongPtr song(load_song_from_module(module));
     return render_song(song.get(), blocks, rate, snapshots);
 }
 
 std::string offline_pcm_of_bytes(const std::vector<uint8_t>& bytes, int32_t blocks) {
-    SongPtr song(load_song_from_bytes(bytes));
+    SongPtr song(load_song_handle(bytes));
     return render_song(song.get(), blocks, 44100, nullptr);
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "player/output/stream.h"
+#include "korvanti/player.h"
 #include "tools/make_assets/xm_writer.h"
 
 // The program built with these tests.
@@ -33,7 +33,7 @@ uint32_t u32_at(const std::string& bytes, size_t at);
 // The module rendered in this process, as xmplay renders it: `blocks` blocks
 // of little-endian PCM from the song's start, and their snapshots.
 std::string offline_pcm(const XmModule& module, int32_t blocks, int32_t rate = 44100,
-                        std::vector<SyncSnapshot>* snapshots = nullptr);
+                        std::vector<korvanti_sync_snapshot>* snapshots = nullptr);
 std::string offline_pcm_of_bytes(const std::vector<uint8_t>& bytes, int32_t blocks);
 
 // xmplay on a pseudo-terminal of `columns` columns: standard input, output

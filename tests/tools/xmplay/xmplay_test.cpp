@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "player/output/stream.h"
+#include "korvanti/player.h"
 #include "support/scratch_dir.h"
 #include "support/song_from_bytes.h"
 #include "xmplay/xmplay_run.h"
@@ -48,10 +48,7 @@ protected:
         folder = make_scratch_dir("xmplay");
         ASSERT_FALSE(folder.empty());
     }
-    void TearDown() override {
-        player_close();
-        remove_scratch_dir(folder);
-    }
+    void TearDown() override { remove_scratch_dir(folder); }
     std::string path(const std::string& name) const { return folder + "/" + name; }
     // Run in the folder, so that names need no quoting.
     RunResult run(const std::string& arguments, const std::string& environment = "") const {
@@ -93,7 +90,7 @@ TEST_F(Xmplay, WavIsRepeatableAndIsTheBlockRenderersOutput) {
 TEST_F(Xmplay, SnapshotsFileHasOneLinePerBlockAsRendered) {
     write_module(two_order_module(), path("two_orders.xm"));
     ASSERT_EQ(run("--snapshots snapshots.tsv --blocks 40 two_orders.xm").status, 0);
-    std::vector<SyncSnapshot> snapshots;
+    std::vector<korvanti_sync_snapshot> snapshots;
     offline_pcm(two_order_module(), 40, 44100, &snapshots);
     ASSERT_EQ(snapshots.size(), 40u);
     std::istringstream lines(read_file(path("snapshots.tsv")));
@@ -103,7 +100,7 @@ TEST_F(Xmplay, SnapshotsFileHasOneLinePerBlockAsRendered) {
     while (std::getline(lines, line)) {
         SCOPED_TRACE(line);
         ASSERT_LT(block, snapshots.size());
-        const SyncSnapshot& snapshot = snapshots[block];
+        const korvanti_sync_snapshot& snapshot = snapshots[block];
         std::ostringstream expected;
         expected << block << ' ' << int{snapshot.order} << ' ' << int{snapshot.row} << ' ' << int32_t{snapshot.elapsed_ms};
         for (int i = 0; i < 32; ++i) {
