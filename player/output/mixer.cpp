@@ -298,20 +298,18 @@ MixGains ramp_gains_after(const MixRamp& ramp, int32_t frames) {
     return MixGains{left, right};
 }
 
-// The gains and the len frames of one segment; returns the position after
-// them. Without `out` nothing is added, and the voice moves as if it were.
+// The gains and the len frames of one segment; returns the position after them.
 uint64_t mix_segment(Voice* voice, const Sample* sample, float* out, int32_t len, uint64_t position,
                      uint64_t step, bool forward, int32_t ramp_frames, const MixLoops* loops) {
     if (len <= 0) return position;
     MixSource source = {sample->data, sample->data ? (uint64_t)sample->length + 8 : 0, position, step, forward};
+    bool in_bounds = segment_in_bounds(position, step, len, forward, source.available);
     if (ramp_frames <= 0) {
-        if (out == nullptr || (voice->left_volume == 0 && voice->right_volume == 0)) {
+        if (voice->left_volume == 0 && voice->right_volume == 0) {
             return advance_silently(position, step, len, forward);
         }
         MixGains gains = {(double)volume_gain(voice->left_volume), (double)volume_gain(voice->right_volume)};
-        if (segment_in_bounds(position, step, len, forward, source.available)) {
-            return loops->steady(out, len, source, gains);
-        }
+        if (in_bounds) return loops->steady(out, len, source, gains);
         MixGains still = {0.0, 0.0};
         return forward ? mix_checked<true>(out, len, source, &gains, still)
                        : mix_checked<false>(out, len, source, &gains, still);
@@ -319,19 +317,31 @@ uint64_t mix_segment(Voice* voice, const Sample* sample, float* out, int32_t len
     MixRamp ramp = {{(double)level_gain(voice->left_level), (double)level_gain(voice->right_level)},
                     {(double)voice->left_ramp_step, (double)voice->right_ramp_step},
                     false};
-    if (out == nullptr) {
-        position = advance_silently(position, step, len, forward);
-        // A ramp that ends with the segment leaves the levels at its targets
-        // (mix_voice sets them): only one cut short needs its gains.
-        if (len >= ramp_frames) return position;
-        ramp.gains = ramp_gains_after(ramp, len);
-    } else if (segment_in_bounds(position, step, len, forward, source.available)) {
+    if (in_bounds) {
         ramp.sums_exact = ramp_sums_exact(ramp, len);
         position = loops->ramp(out, len, source, &ramp);
     } else {
         position = forward ? mix_checked<true>(out, len, source, &ramp.gains, ramp.steps)
                            : mix_checked<false>(out, len, source, &ramp.gains, ramp.steps);
     }
+    voice->left_level = round_to_level(ramp.gains.left * 255.0 * 256.0);
+    voice->right_level = round_to_level(ramp.gains.right * 255.0 * 256.0);
+    return position;
+}
+
+// The same segment unheard: the voice moves and its levels follow the ramp
+// as if it were mixed, and nothing is added.
+uint64_t skip_segment(Voice* voice, int32_t len, uint64_t position, uint64_t step, bool forward,
+                      int32_t ramp_frames) {
+    if (len <= 0) return position;
+    position = advance_silently(position, step, len, forward);
+    // A ramp that ends with the segment leaves the levels at its targets
+    // (mix_voice sets them): only one cut short needs its gains.
+    if (ramp_frames <= 0 || len >= ramp_frames) return position;
+    MixRamp ramp = {{(double)level_gain(voice->left_level), (double)level_gain(voice->right_level)},
+                    {(double)voice->left_ramp_step, (double)voice->right_ramp_step},
+                    false};
+    ramp.gains = ramp_gains_after(ramp, len);
     voice->left_level = round_to_level(ramp.gains.left * 255.0 * 256.0);
     voice->right_level = round_to_level(ramp.gains.right * 255.0 * 256.0);
     return position;
@@ -394,7 +404,8 @@ bool pass_loop_point(Voice* voice, const Sample* sample) {
     return voice->sample != nullptr;
 }
 
-// Without `out` the voice moves as if mixed and adds nothing.
+// HEARD false: the voice moves as if mixed and adds nothing (out unused).
+template <bool HEARD>
 void mix_voice(Voice* voice, float* out, int32_t count, const MixerSettings& settings) {
     int32_t remaining = count;
     // Every segment but a rare empty one at a loop point mixes a frame, so
@@ -415,9 +426,13 @@ void mix_voice(Voice* voice, float* out, int32_t count, const MixerSettings& set
             len = ramp;
             boundary = false;
         }
-        position = mix_segment(voice, sample, out, len, position, step, forward, ramp, settings.loops);
+        if (HEARD) {
+            position = mix_segment(voice, sample, out, len, position, step, forward, ramp, settings.loops);
+            out += 2 * (int64_t)len;
+        } else {
+            position = skip_segment(voice, len, position, step, forward, ramp);
+        }
         store_position(voice, position);
-        if (out != nullptr) out += 2 * (int64_t)len;
         remaining -= len;
         if (ramp > 0) {
             voice->ramp_frames = ramp - len;
@@ -458,7 +473,11 @@ void mix_voices(Voice* voice_table, const MixerSettings& settings, uint32_t mute
     for (int32_t v = 0; v < MIXED_VOICES; ++v) {
         if (!voice_table[v].sample) continue;
         bool muted = (muted_channels >> (v & 31)) & 1u;
-        mix_voice(&voice_table[v], muted ? nullptr : frames, count, settings);
+        if (frames != nullptr && !muted) {
+            mix_voice<true>(&voice_table[v], frames, count, settings);
+        } else {
+            mix_voice<false>(&voice_table[v], nullptr, count, settings);
+        }
     }
 }
 
