@@ -17,11 +17,11 @@
 // This file holds what every target shares: segments, ramps, loop points,
 // the plain loops, and the choice of loop set (mixer_loops.h).
 //
-// Where the time goes: a note change leaves the old voice looping at level 0,
-// so half the voices of a busy song are often silent; they only move their
-// position. The rest is the steady loops (a third of a whole-song render to a
-// file on 512-bit units; ramps a tenth of that, and the work per segment
-// here a fifth).
+// Where the time goes: a note change leaves the old voice fading to level 0
+// on the channel's other voice; once silent, that voice is passed over (it is
+// never heard or read again before a later note overwrites it). The rest is
+// the steady loops (a third of a whole-song render to a file on 512-bit
+// units; ramps a tenth of that, and the work per segment here a fifth).
 #include "player/output/mixer.h"
 
 #include <algorithm>
@@ -404,6 +404,34 @@ bool pass_loop_point(Voice* voice, const Sample* sample) {
     return voice->sample != nullptr;
 }
 
+// Unheard, without a ramp, on a forward loop: the loop points crossed one
+// after another with the voice's position in a local, the same segments,
+// steps and wraps mix_voice makes (a ramp_setup that finds no ramp changes
+// nothing the next time either, so it is not asked again).
+void skip_forward_loop(Voice* voice, const Sample* sample, int32_t remaining, int64_t segments_left) {
+    const uint32_t loop_start = sample->loop_start;
+    const uint32_t loop_length = sample->loop_length;
+    const uint32_t loop_end = loop_start + loop_length;
+    const uint64_t step = voice_step(voice);
+    uint64_t position = voice_position(voice);
+    while (segments_left-- > 0) {
+        bool boundary = false;
+        int32_t len = frames_to_loop_point(position, step, true, loop_start, loop_end, remaining, &boundary);
+        if (len > 0) position = advance_silently(position, step, len, true);
+        remaining -= len;
+        if (!boundary) break;
+        if (loop_length == 0) {
+            end_voice(voice);  // a loop of no frames has nothing to repeat
+            return;
+        }
+        uint32_t whole = (uint32_t)(position >> 32) - loop_length;
+        if (whole >= loop_end) whole = loop_start + (whole - loop_end) % loop_length;
+        position = (uint64_t)whole << 32 | (uint32_t)position;
+        if (remaining <= 0) break;
+    }
+    store_position(voice, position);
+}
+
 // HEARD false: the voice moves as if mixed and adds nothing (out unused).
 template <bool HEARD>
 void mix_voice(Voice* voice, float* out, int32_t count, const MixerSettings& settings) {
@@ -413,6 +441,11 @@ void mix_voice(Voice* voice, float* out, int32_t count, const MixerSettings& set
     int64_t segments_left = 3 * (int64_t)count + 16;
     while (segments_left-- > 0) {
         const Sample* sample = voice->sample;
+        int32_t ramp = ramp_setup(voice, settings);
+        if (!HEARD && ramp == 0 && (sample->loop_type & LOOP_FORWARD) && voice->direction == 1) {
+            skip_forward_loop(voice, sample, remaining, segments_left + 1);
+            return;
+        }
         uint32_t loop_end = sample->loop_start + sample->loop_length;
         bool forward = voice->direction == 1;
         uint64_t position = voice_position(voice);
@@ -420,7 +453,6 @@ void mix_voice(Voice* voice, float* out, int32_t count, const MixerSettings& set
         bool boundary = false;
         int32_t len = frames_to_loop_point(position, step, forward, sample->loop_start, loop_end,
                                            remaining, &boundary);
-        int32_t ramp = ramp_setup(voice, settings);
         bool ramp_cuts = ramp > 0 && len > ramp;
         if (ramp_cuts) {
             len = ramp;
@@ -467,11 +499,21 @@ MixerSettings mixer_settings_for_rate(int32_t rate) {
     return settings;
 }
 
+namespace {
+
+// A retired voice whose fade is over: silent until it is overwritten.
+bool voice_done(const Voice& voice) {
+    return voice.retired && voice.ramp_frames == 0 && voice.left_volume == 0 && voice.right_volume == 0 &&
+           voice.left_level == 0 && voice.right_level == 0;
+}
+
+}  // namespace
+
 void mix_voices(Voice* voice_table, const MixerSettings& settings, uint32_t muted_channels, float* frames,
                 int32_t count) {
     if (count <= 0) return;
     for (int32_t v = 0; v < MIXED_VOICES; ++v) {
-        if (!voice_table[v].sample) continue;
+        if (!voice_table[v].sample || voice_done(voice_table[v])) continue;
         bool muted = (muted_channels >> (v & 31)) & 1u;
         if (frames != nullptr && !muted) {
             mix_voice<true>(&voice_table[v], frames, count, settings);

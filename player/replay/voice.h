@@ -38,6 +38,11 @@ struct Voice {
     float left_ramp_step;  // gain change per frame while a ramp runs
     float right_ramp_step;
     int32_t ramp_frames;  // frames left in the current ramp; 0 = none
+    // Left behind by its channel for the twin (a new note started there):
+    // nothing reads it again but the mixer, until a later note overwrites it
+    // with a copy of the channel's voice. Once its fade to silence is over it
+    // adds nothing, and where it is in its sample no longer matters.
+    uint8_t retired;
 };
 
 constexpr int VOICE_COUNT = 64;

@@ -96,6 +96,7 @@ Voice* trigger(Voice* voice_table, Channel* channel, Voice* voice, const Sample*
             int32_t twin_index = (int32_t)(twin - voice_table);
             *twin = *voice;
             twin->index = twin_index;
+            voice->retired = 1;
             voice->volume = 0;
             voice->volume_copy = 0;
             voice->left_volume = 0;
