@@ -368,8 +368,8 @@ __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl")))
 inline void add_round(float* at, WindowReader* reader, int32_t frames, __m512d first_gains,
                       __m512d second_gains) {
     __m512d x = interpolate_eight(reader, frames);
-    __mmask8 first = frames >= 4 ? 0xFF : (__mmask8)((1u << (2 * frames)) - 1);
-    __mmask8 second = frames >= 8 ? 0xFF : frames <= 4 ? 0 : (__mmask8)((1u << (2 * (frames - 4))) - 1);
+    __mmask8 first = (__mmask8)(frames >= 4 ? 0xFFu : (1u << (2 * frames)) - 1);
+    __mmask8 second = (__mmask8)(frames >= 8 ? 0xFFu : frames <= 4 ? 0u : (1u << (2 * (frames - 4))) - 1);
     add_four_frames(at, _mm512_unpacklo_pd(x, x), first_gains, first);
     add_four_frames(at + 8, _mm512_unpackhi_pd(x, x), second_gains, second);
 }
