@@ -171,6 +171,17 @@ bool parse_option(int argc, char** argv, int* index, XmplayOptions* options, boo
                         : option.name == "--snapshots" ? &options->snapshots_path
                                                        : nullptr;
     bool numeric = option.name == "--blocks" || option.name == "--seconds" || option.name == "--rate";
+    if (option.name == "--mixer") {
+        std::string value;
+        bool quoted = false;
+        if (!take_value(argc, argv, index, option, &value, &quoted, error)) return false;
+        if (value != "plain" && value != "sse2" && value != "avx2" && value != "avx512") {
+            *error = "--mixer wants plain, sse2, avx2 or avx512, not " + value;
+            return false;
+        }
+        options->mixer = value;
+        return true;
+    }
     if (path == nullptr && !numeric) {
         *error = "unknown option " + option.name;
         return false;
@@ -313,6 +324,10 @@ void print_help(const char* program) {
         "                       either comes first); without N until stopped\n"
         "  --rate R             mixing rate in frames per second (default 44100,\n"
         "                       %d to %d)\n"
+        "  --mixer LOOPS        for measurements: mix with the plain, sse2, avx2 or\n"
+        "                       avx512 loops (default: the fastest the processor runs;\n"
+        "                       all give the same bits); refused where the build or\n"
+        "                       processor lacks them\n"
         "  --info               print each module's facts, duration, instruments and\n"
         "                       samples, and exit\n"
         "  --version            print the version and exit\n"

@@ -201,6 +201,10 @@ SongOutcome play_file(const XmplayOptions& options, size_t index, StatusLine* st
             korvanti_song_free(song);
             return SongOutcome::NO_DEVICE;
         }
+        if (!use_mixer(*player, options)) {
+            korvanti_song_free(song);
+            return SongOutcome::NO_DEVICE;
+        }
     }
     korvanti_song_info info;
     korvanti_song_get_info(song, &info);

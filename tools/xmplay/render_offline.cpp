@@ -186,6 +186,10 @@ int render_offline(korvanti_song* song, const XmplayOptions& options) {
     int error = KORVANTI_OK;
     korvanti_player* player = korvanti_player_create(options.rate, &error);
     if (player != nullptr) korvanti_player_set_passes(player, options.passes);
+    if (player != nullptr && !use_mixer(player, options)) {
+        korvanti_player_destroy(player);
+        return EXIT_FAILED;
+    }
     if (player != nullptr) error = korvanti_player_start(player, song);
     if (player == nullptr || error != KORVANTI_OK) {
         std::fprintf(stderr, "xmplay: the module cannot be played at %d Hz: %s\n", options.rate,

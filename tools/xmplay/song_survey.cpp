@@ -10,6 +10,14 @@ SongLength survey_song_length(const korvanti_song* song, int32_t passes, int32_t
     return SongLength{end.frame, end.order, end.row};
 }
 
+bool use_mixer(korvanti_player* player, const XmplayOptions& options) {
+    if (options.mixer.empty()) return true;
+    int result = korvanti_player_set_mixer(player, options.mixer.c_str());
+    if (result == KORVANTI_OK) return true;
+    std::fprintf(stderr, "xmplay: --mixer %s: %s\n", options.mixer.c_str(), korvanti_error_message(result));
+    return false;
+}
+
 std::string format_time(int64_t frames, int32_t rate) {
     int64_t hundredths = rate > 0 ? frames * 100 / rate : 0;
     char text[32];

@@ -33,6 +33,7 @@ struct XmplayOptions {
     double seconds;   // < 0: no length in seconds
     int32_t rate;     // mixing rate, frames per second
     int32_t passes;   // times each song is played through, 1 and up; 0: until stopped
+    std::string mixer;  // the mixer's loops by name; empty: the fastest
     bool info;
     bool help;
     bool version;
@@ -70,6 +71,9 @@ struct SongLength {
     int32_t end_row;
 };
 SongLength survey_song_length(const korvanti_song* song, int32_t passes, int32_t rate);
+// Sets the mixer's loops the options name; false, with a line on standard
+// error, where they are not to be had.
+bool use_mixer(korvanti_player* player, const XmplayOptions& options);
 // M:SS.ss
 std::string format_time(int64_t frames, int32_t rate);
 // A name from the player as it is shown: bytes outside printable ASCII as '?'.
