@@ -51,6 +51,11 @@ korvanti::Song* load_song_from_bytes(const std::vector<uint8_t>& bytes, korvanti
     return song;
 }
 
+korvanti::Song* load_song_record(const XmModule& module, korvanti::SampleDataSource sample_data_source,
+                                 korvanti::LoadResult* result) {
+    return load_song_from_bytes(xm_write(module), sample_data_source, result);
+}
+
 korvanti_song* load_song_handle(const std::vector<uint8_t>& bytes) {
     return korvanti_song_load_memory(bytes.data(), bytes.size(), nullptr);
 }

@@ -26,6 +26,10 @@ korvanti::Song* load_song_from_bytes(const std::vector<uint8_t>& bytes,
                                      korvanti::SampleDataSource sample_data_source = nullptr,
                                      korvanti::LoadResult* result = nullptr);
 
+// The same on the module the writer makes of `module`.
+korvanti::Song* load_song_record(const XmModule& module, korvanti::SampleDataSource sample_data_source = nullptr,
+                                 korvanti::LoadResult* result = nullptr);
+
 struct SongRelease {
     void operator()(korvanti::Song* song) const { korvanti::song_release(song); }
 };
