@@ -183,7 +183,7 @@ struct LivePlay {
         int64_t heard = slot_block[to];
         if (heard >= int64_t(prints->size())) return;
         const BlockPrint& want = (*prints)[size_t(heard)];
-        ASSERT_EQ(heard_state(record).snapshot.elapsed_ms, want.elapsed_ms);
+        ASSERT_EQ(int32_t{heard_state(record).snapshot.elapsed_ms}, want.elapsed_ms);
         korvanti_position position;
         ASSERT_EQ(korvanti_player_get_position(player, &position), KORVANTI_OK);
         ASSERT_EQ(position.row & 255, want.row);
