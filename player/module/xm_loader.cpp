@@ -103,10 +103,13 @@ LoadResult xm_load(Song* song, FileHandle* file) {
     reader.short_read = false;
     const int32_t stored_patterns = read_module_header(song, reader, &patterns_offset);
     if (stored_patterns < 0) return LoadResult::UNSUPPORTED;
+    // Fields of the header the file lacks (counts, flags, tempo, orders) read
+    // as 0: the song plays otherwise than written.
+    const bool fields_cut = reader.short_read;
     song->stored_pattern_count = stored_patterns;
     reader_seek(reader, patterns_offset);
-    // A header cut short only matters when parts should follow it.
-    if (reader.short_read && (stored_patterns > 0 || song->instrument_count > 0)) {
+    // Past its fields, a header cut short only matters when parts should follow it.
+    if (fields_cut || (reader.short_read && (stored_patterns > 0 || song->instrument_count > 0))) {
         reader_note_cut(reader, ModulePart::HEADER, 0, 0, 0, patterns_offset);
     }
     reader.short_read = false;

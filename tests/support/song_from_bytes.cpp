@@ -51,6 +51,11 @@ korvanti::Song* load_song_from_bytes(const std::vector<uint8_t>& bytes, korvanti
     return song;
 }
 
+korvanti::Song* load_song_record(const XmModule& module, korvanti::SampleDataSource sample_data_source,
+                                 korvanti::LoadResult* result) {
+    return load_song_from_bytes(xm_write(module), sample_data_source, result);
+}
+
 korvanti_song* load_song_handle(const std::vector<uint8_t>& bytes) {
     return korvanti_song_load_memory(bytes.data(), bytes.size(), nullptr);
 }
@@ -63,11 +68,28 @@ korvanti_song* handle_of_song(korvanti::Song* song) {
     return reinterpret_cast<korvanti_song*>(handle);
 }
 
+korvanti::Song* hooked_song(int16_t channel_count, korvanti::SongHook on_tick, korvanti::SongHook on_play_start) {
+    auto* song = static_cast<korvanti::Song*>(std::calloc(1, sizeof(korvanti::Song)));
+    if (song == nullptr) return nullptr;
+    song->channel_count = channel_count;
+    song->song_length = 1;
+    song->default_tempo = 6;
+    song->default_bpm = 125;
+    song->initial_global_volume = 64;
+    song->on_tick = on_tick;
+    song->on_play_start = on_play_start;
+    return song;
+}
+
 PlayerPtr offline_player(int32_t rate) { return PlayerPtr(korvanti_player_create(rate, nullptr)); }
 
 PlayerPtr virtual_live_player(int32_t rate) {
     return PlayerPtr(reinterpret_cast<korvanti_player*>(
         korvanti::player_create_on_device(rate, korvanti::virtual_sound_device(), nullptr)));
+}
+
+PlayerPtr live_player_on(const korvanti::SoundDeviceOps* device, int32_t rate, int* error) {
+    return PlayerPtr(reinterpret_cast<korvanti_player*>(korvanti::player_create_on_device(rate, device, error)));
 }
 
 const int16_t* render_next_block(korvanti_player* player, korvanti::SyncSnapshot* snapshot) {

@@ -26,6 +26,10 @@ korvanti::Song* load_song_from_bytes(const std::vector<uint8_t>& bytes,
                                      korvanti::SampleDataSource sample_data_source = nullptr,
                                      korvanti::LoadResult* result = nullptr);
 
+// The same on the module the writer makes of `module`.
+korvanti::Song* load_song_record(const XmModule& module, korvanti::SampleDataSource sample_data_source = nullptr,
+                                 korvanti::LoadResult* result = nullptr);
+
 struct SongRelease {
     void operator()(korvanti::Song* song) const { korvanti::song_release(song); }
 };
@@ -42,6 +46,12 @@ korvanti_song* load_song_from_module(const XmModule& module);
 // A handle over a Song the test built or loaded; the handle owns it from now on.
 korvanti_song* handle_of_song(korvanti::Song* song);
 
+// A Song of no patterns or instruments whose play is only its hooks: tempo
+// 6, BPM 125, global volume 64, `channel_count` channels. Allocated as the
+// loader allocates, so that handle_of_song can own it.
+korvanti::Song* hooked_song(int16_t channel_count, korvanti::SongHook on_tick,
+                            korvanti::SongHook on_play_start = nullptr);
+
 // The records behind the public handles.
 inline korvanti::SongHandle* handle_of(korvanti_song* song) { return reinterpret_cast<korvanti::SongHandle*>(song); }
 inline korvanti::Song* song_of(korvanti_song* song) { return handle_of(song)->song; }
@@ -57,6 +67,10 @@ PlayerPtr offline_player(int32_t rate = 44100);
 // A live player on the virtual device, whose position the test moves
 // (korvanti::virtual_device_advance on player_of(...)->device).
 PlayerPtr virtual_live_player(int32_t rate = 44100);
+
+// A live player on `device` (the failing virtual device, say); null, with
+// the code in *error, when it cannot be made.
+PlayerPtr live_player_on(const korvanti::SoundDeviceOps* device, int32_t rate = 44100, int* error = nullptr);
 
 // The next block of the play, rendered through the block renderer as the
 // device would get it: its frames (block_frames of them, in the ring, valid
