@@ -1,7 +1,7 @@
 // The length found from the rows alone equals where a render stops: for one
 // pass and several, at several rates, for songs that end by a jump, by a
 // break, by the wrap after their last order, through pattern loops and
-// pattern delays, and for one that never ends (the pass limit).
+// pattern delays.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -81,29 +81,6 @@ TEST(Length, FromTheRowsIsWhereTheRenderStops) {
             }
         }
     }
-}
-
-TEST(Length, APassLongerThanTheLimitEndsThere) {
-    // Three orders of a pattern of 64 rows of 31 ticks at 32 BPM, each row
-    // delayed 15 times more: some 41 minutes an order, past two hours.
-    XmModule module;
-    module.channel_count = CHANNELS;
-    module.default_bpm = 32;
-    module.default_tempo = 31;
-    module.song_length = 3;
-    module.orders = {0, 0, 0};
-    XmPattern pattern = empty_pattern(64, CHANNELS);
-    for (uint16_t row = 0; row < 64; ++row) set_cell(pattern, CHANNELS, row, 1, note_cell(0, 0, 0, 0xE, 0xEF));
-    module.patterns = {pattern};
-    SongPtr song(load_song_from_module(module));
-    korvanti_song_end end;
-    ASSERT_EQ(korvanti_song_find_end(song.get(), 8000, 1, &end), KORVANTI_OK);
-    EXPECT_FALSE(end.returns);
-    EXPECT_EQ(end.frame, int64_t{2} * 60 * 60 * 8000);
-    EXPECT_EQ(korvanti_song_length_frames(song.get(), 8000), end.frame);
-    Rendered rendered = render_length(song.get(), 8000, 1);
-    EXPECT_EQ(rendered.frames, end.frame);
-    EXPECT_FALSE(rendered.end.returns);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// Every start is a first start: whatever a player rendered before, with this
-// song or another, and whatever a scan or another player did with the song,
-// a start gives the bits of a fresh player's first start. Refused calls
+// What the play changes stays in the play: set-finetune changes heard in one
+// play are gone at the next start, whatever scans and other players did
+// with the song meanwhile; every mixer gives the same bits; refused calls
 // change nothing.
 #include <gtest/gtest.h>
 
@@ -9,40 +9,12 @@
 #include <vector>
 
 #include "player/api/api_modules.h"
-#include "player/output/sound_device_virtual.h"
 #include "support/song_from_bytes.h"
 #include "tools/make_assets/composition.h"
 
 namespace {
 
 constexpr int64_t PART = 100000;  // frames rendered before starting again: into the song, mid-block
-
-TEST(Start, AgainAfterAnyPlayIsTheFirstStart) {
-    SongPtr music(load_song_from_module(compose_music()));
-    SongPtr jumping(load_song_from_module(jumping_module()));
-    ASSERT_TRUE(music && jumping);
-    const std::vector<int16_t> music_alone = solo_render(music.get());
-    const std::vector<int16_t> jumping_alone = solo_render(jumping.get());
-    ASSERT_GT(music_alone.size(), 2u * 44100 * 60);
-    ASSERT_GT(jumping_alone.size(), 2u * 44100);
-
-    PlayerPtr player = offline_player();
-    // The same song again, part of the way in.
-    ASSERT_EQ(korvanti_player_start(player.get(), music.get()), KORVANTI_OK);
-    ASSERT_EQ(render_frames(player.get(), PART).size(), 2u * PART);
-    ASSERT_EQ(korvanti_player_start(player.get(), music.get()), KORVANTI_OK);
-    EXPECT_EQ(first_difference(render_all(player.get(), 1000), music_alone), -1);
-    // Another song after it, and the first one after that.
-    ASSERT_EQ(korvanti_player_start(player.get(), jumping.get()), KORVANTI_OK);
-    EXPECT_EQ(first_difference(render_all(player.get(), 333), jumping_alone), -1);
-    ASSERT_EQ(korvanti_player_start(player.get(), music.get()), KORVANTI_OK);
-    EXPECT_EQ(first_difference(render_all(player.get()), music_alone), -1);
-    // Started again at the very end, and after a stop.
-    ASSERT_EQ(korvanti_player_start(player.get(), jumping.get()), KORVANTI_OK);
-    ASSERT_EQ(korvanti_player_stop(player.get()), KORVANTI_OK);
-    ASSERT_EQ(korvanti_player_start(player.get(), jumping.get()), KORVANTI_OK);
-    EXPECT_EQ(first_difference(render_all(player.get(), 4096), jumping_alone), -1);
-}
 
 TEST(Start, SetFinetuneChangesThePlayNotTheSong) {
     SongPtr song(load_song_from_module(finetune_module()));
@@ -70,40 +42,6 @@ TEST(Start, SetFinetuneChangesThePlayNotTheSong) {
         return module;
     }()));
     EXPECT_NE(first_difference(solo_render(plain.get()), first), -1);
-}
-
-TEST(Start, LiveRestartPrefillsWhatAFreshStartWould) {
-    SongPtr song(load_song_from_module(compose_music()));
-    ASSERT_TRUE(song);
-    const std::vector<int16_t> alone = solo_render(song.get());
-    PlayerPtr player = virtual_live_player();
-    ASSERT_TRUE(player);
-    korvanti::SoundDevice* device = &player_of(player.get())->device;
-    for (int start = 0; start < 3; ++start) {
-        SCOPED_TRACE(start);
-        ASSERT_EQ(korvanti_player_start(player.get(), song.get()), KORVANTI_OK);
-        int32_t bytes = 0;
-        const int16_t* ring = korvanti::virtual_device_ring(device, &bytes);
-        ASSERT_NE(ring, nullptr);
-        ASSERT_EQ(bytes, 88400 * 4);
-        std::vector<int16_t> heard(ring, ring + bytes / 2);
-        EXPECT_EQ(first_difference(heard, frames_of(alone, 0, 88400)), -1);
-        // The device moves on half a ring; the feeder renders what follows.
-        korvanti::virtual_device_advance(device, 88400 * 2);
-    }
-}
-
-TEST(Start, StopIsSilenceOnTheDeviceAtOnce) {
-    SongPtr song(load_song_from_module(jumping_module()));
-    PlayerPtr player = virtual_live_player();
-    ASSERT_TRUE(song && player);
-    korvanti::SoundDevice* device = &player_of(player.get())->device;
-    ASSERT_EQ(korvanti_player_start(player.get(), song.get()), KORVANTI_OK);
-    ASSERT_NE(korvanti::virtual_device_ring(device, nullptr), nullptr);
-    ASSERT_EQ(korvanti_player_stop(player.get()), KORVANTI_OK);
-    EXPECT_EQ(korvanti::virtual_device_ring(device, nullptr), nullptr);
-    korvanti_position position;
-    EXPECT_EQ(korvanti_player_get_position(player.get(), &position), KORVANTI_ERROR_STATE);
 }
 
 TEST(Start, RefusedCallsChangeNothing) {

@@ -1,7 +1,5 @@
-// Players side by side: each call touches only its own player. Two players
-// on one song, or on two songs, render what each would alone; stopping one
-// or freeing another's song leaves the other's render as it was, and a
-// freed song stops every player playing it.
+// Output settings of one player: mutes, gain and stereo separation, and the
+// song's course they leave alone.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -14,67 +12,7 @@
 
 namespace {
 
-TEST(Players, TwoOnOneSongEachRenderTheirOwn) {
-    SongPtr song(load_song_from_module(compose_music()));
-    const std::vector<int16_t> alone = solo_render(song.get());
-    PlayerPtr first = offline_player();
-    PlayerPtr second = offline_player();
-    ASSERT_EQ(korvanti_player_start(first.get(), song.get()), KORVANTI_OK);
-    std::vector<int16_t> a = render_frames(first.get(), 50000);
-    // The second starts later, and the two take turns in odd chunks.
-    ASSERT_EQ(korvanti_player_start(second.get(), song.get()), KORVANTI_OK);
-    std::vector<int16_t> b;
-    for (int64_t got = 1; got > 0;) {
-        std::vector<int16_t> piece = render_frames(first.get(), 3001);
-        a.insert(a.end(), piece.begin(), piece.end());
-        piece = render_frames(second.get(), 1999);
-        b.insert(b.end(), piece.begin(), piece.end());
-        got = static_cast<int64_t>(piece.size());
-    }
-    std::vector<int16_t> rest = render_all(first.get());
-    a.insert(a.end(), rest.begin(), rest.end());
-    EXPECT_EQ(first_difference(a, alone), -1);
-    EXPECT_EQ(first_difference(b, alone), -1);
-}
-
-TEST(Players, StoppingOrFreeingOneLeavesTheOther) {
-    SongPtr music(load_song_from_module(compose_music()));
-    korvanti_song* jumping = load_song_from_module(jumping_module());
-    ASSERT_TRUE(music && jumping);
-    const std::vector<int16_t> alone = solo_render(music.get());
-    PlayerPtr kept = offline_player();
-    PlayerPtr other = offline_player();
-    PlayerPtr third = offline_player();
-    ASSERT_EQ(korvanti_player_start(kept.get(), music.get()), KORVANTI_OK);
-    ASSERT_EQ(korvanti_player_start(other.get(), jumping), KORVANTI_OK);
-    ASSERT_EQ(korvanti_player_start(third.get(), jumping), KORVANTI_OK);
-    std::vector<int16_t> heard = render_frames(kept.get(), 40000);
-    render_frames(other.get(), 10000);
-    render_frames(third.get(), 20000);
-    korvanti_position before;
-    ASSERT_EQ(korvanti_player_get_position(kept.get(), &before), KORVANTI_OK);
-    // One stops; the song of the two others goes: both stop, and nothing of
-    // the song is left in them.
-    ASSERT_EQ(korvanti_player_stop(third.get()), KORVANTI_OK);
-    korvanti_song_free(jumping);
-    int16_t frames[64];
-    EXPECT_EQ(korvanti_player_render(other.get(), frames, 32), 0);
-    EXPECT_EQ(korvanti_player_render(third.get(), frames, 32), 0);
-    korvanti_position position;
-    EXPECT_EQ(korvanti_player_get_position(other.get(), &position), KORVANTI_ERROR_STATE);
-    // The kept player's position and sound are untouched.
-    ASSERT_EQ(korvanti_player_get_position(kept.get(), &position), KORVANTI_OK);
-    EXPECT_EQ(position.frame, before.frame);
-    EXPECT_EQ(position.order, before.order);
-    std::vector<int16_t> rest = render_all(kept.get());
-    heard.insert(heard.end(), rest.begin(), rest.end());
-    EXPECT_EQ(first_difference(heard, alone), -1);
-    // The stopped players start again on another song.
-    ASSERT_EQ(korvanti_player_start(other.get(), music.get()), KORVANTI_OK);
-    EXPECT_EQ(first_difference(render_all(other.get()), alone), -1);
-}
-
-TEST(Players, AMutedChannelAddsNothingAndTheCourseStays) {
+TEST(OutputSettings, AMutedChannelAddsNothingAndTheCourseStays) {
     SongPtr song(load_song_from_module(compose_music()));
     korvanti_song_info info;
     ASSERT_EQ(korvanti_song_get_info(song.get(), &info), KORVANTI_OK);
@@ -133,7 +71,7 @@ TEST(Players, AMutedChannelAddsNothingAndTheCourseStays) {
     for (int16_t value : nothing) ASSERT_EQ(value, 0);
 }
 
-TEST(Players, GainAndSeparationShapeTheOutput) {
+TEST(OutputSettings, GainAndSeparationShapeTheOutput) {
     SongPtr song(load_song_from_module(compose_music()));
     const std::vector<int16_t> alone = frames_of(solo_render(song.get()), 0, 400000);
     PlayerPtr player = offline_player();
