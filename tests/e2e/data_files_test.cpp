@@ -29,8 +29,7 @@
 #include <vector>
 
 #include "image/tga.h"
-#include "player/module/file_access.h"
-#include "player/module/song.h"
+#include "korvanti/player.h"
 #include "support/message_box_recording.h"
 
 namespace {
