@@ -198,6 +198,38 @@ int32_t frames_to_loop_point(uint64_t position, uint64_t step, bool forward, uin
     return (int32_t)frames;
 }
 
+// frames_to_loop_point for a voice crossing loop points one after another at
+// one step: the quotient is first looked for next to the last one (`guess`),
+// which it nearly always equals or neighbours; the division only where not.
+// The same answer in every case.
+int32_t frames_to_loop_point_near(uint64_t position, uint64_t step, bool forward, uint32_t loop_start,
+                                  uint32_t loop_end, int32_t len, bool* boundary, uint64_t* guess) {
+    uint64_t distance = forward ? ((uint64_t)loop_end << 32) - position
+                                : position - ((uint64_t)loop_start << 32);
+    if ((distance >> 32) >= (uint64_t{1} << 24)) return len;
+    uint64_t step24 = step >> 8;
+    if (step24 == 0) return len;
+    uint64_t units = distance >> 8;
+    uint64_t reach = 0;
+    if (__builtin_mul_overflow((uint64_t)len, step24, &reach) || (uint64_t)len > (uint64_t{1} << 20)) {
+        return frames_to_loop_point(position, step, forward, loop_start, loop_end, len, boundary);
+    }
+    if (reach < units) return len;
+    // ceil(units / step24): the least q with q * step24 >= units. The guess is
+    // at most len here, so no product below overflows.
+    uint64_t frames = *guess <= (uint64_t)len ? *guess : (uint64_t)len;
+    uint64_t product = frames * step24;
+    if (product < units) {
+        frames = units - product <= step24 ? frames + 1 : units / step24 + (units % step24 != 0);
+    } else if (frames > 0 && product - step24 >= units) {
+        frames = product - step24 - units < step24 ? frames - 1 : units / step24 + (units % step24 != 0);
+    }
+    *guess = frames;
+    if (frames > (uint64_t)len) return len;
+    *boundary = true;
+    return (int32_t)frames;
+}
+
 float ramp_step_toward(int32_t target, int32_t level, float ramp_reciprocal) {
     double difference = (double)((int64_t)target - (level >> 8));
     return (float)(difference * (double)GAIN_SCALE * (double)ramp_reciprocal);
@@ -368,28 +400,35 @@ void wrap_forward(Voice* voice, const Sample* sample) {
 
 // Ping-pong loop: reflect at the end ahead, and at the other end as long as the
 // reflected position lies beyond it (signed comparisons of the whole part).
-void reflect(Voice* voice, const Sample* sample) {
-    uint32_t loop_start = sample->loop_start;
-    uint32_t loop_end = loop_start + sample->loop_length;
-    uint64_t position = voice_position(voice);
-    for (int32_t k = 0; k < MAX_REFLECTIONS; ++k) {
-        if (voice->direction == 1) {
-            position = 2 * ((uint64_t)loop_end << 32) - 1 - position;
-            voice->direction = 2;
-            if ((int32_t)(position >> 32) >= (int32_t)loop_start) {
-                store_position(voice, position);
-                return;
-            }
+// False when no reflection brings it inside: an empty loop, or a position no
+// step below 256 frames can reach.
+inline bool reflect_position(uint64_t* position, int32_t* direction, uint32_t loop_start, uint32_t loop_end) {
+    uint64_t at = *position;
+    int32_t going = *direction;
+    bool inside = false;
+    for (int32_t k = 0; k < MAX_REFLECTIONS && !inside; ++k) {
+        if (going == 1) {
+            at = 2 * ((uint64_t)loop_end << 32) - 1 - at;
+            going = 2;
+            inside = (int32_t)(at >> 32) >= (int32_t)loop_start;
         } else {
-            position = 2 * ((uint64_t)loop_start << 32) - 1 - position;
-            voice->direction = 1;
-            if ((int32_t)(position >> 32) < (int32_t)loop_end) {
-                store_position(voice, position);
-                return;
-            }
+            at = 2 * ((uint64_t)loop_start << 32) - 1 - at;
+            going = 1;
+            inside = (int32_t)(at >> 32) < (int32_t)loop_end;
         }
     }
-    end_voice(voice);  // an empty loop, or a position no step below 256 frames can reach
+    *position = at;
+    *direction = going;
+    return inside;
+}
+
+void reflect(Voice* voice, const Sample* sample) {
+    uint64_t position = voice_position(voice);
+    if (reflect_position(&position, &voice->direction, sample->loop_start, sample->loop_start + sample->loop_length)) {
+        store_position(voice, position);
+    } else {
+        end_voice(voice);
+    }
 }
 
 // Past the loop point: wrap, reflect or end. False when the voice has ended.
@@ -404,32 +443,161 @@ bool pass_loop_point(Voice* voice, const Sample* sample) {
     return voice->sample != nullptr;
 }
 
-// Unheard, without a ramp, on a forward loop: the loop points crossed one
-// after another with the voice's position in a local, the same segments,
-// steps and wraps mix_voice makes (a ramp_setup that finds no ramp changes
-// nothing the next time either, so it is not asked again).
-void skip_forward_loop(Voice* voice, const Sample* sample, int32_t remaining, int64_t segments_left) {
+// Unheard and without a ramp: the loop points crossed one after another
+// with the voice's position and direction in locals, the same segments,
+// steps, wraps and reflections mix_voice makes (a ramp_setup that finds no
+// ramp changes nothing the next time either, so it is not asked again).
+// ceil(units / step24), looked for first next to `guess`: a voice crossing
+// one loop at one step takes the same number of frames, or one more or
+// less, nearly every time. The products stay far below 2^64 (steps below
+// 2^40, guesses at most the frames of a call).
+uint64_t crossing_frames(uint64_t units, uint64_t step24, uint64_t guess) {
+    uint64_t product = guess * step24;
+    if (product >= units) {
+        if (guess == 0 || product - step24 < units) return guess;
+        if (product - 2 * step24 < units) return guess - 1;
+    } else if (product + step24 >= units) {
+        return guess + 1;
+    }
+    return units / step24 + (units % step24 != 0);
+}
+
+// A forward loop crossed again and again by a voice whose position has the
+// step's parity (true after its first step): a segment of f frames then
+// moves it by exactly f times the step with bit 0 cleared, and each wrap takes
+// the loop's length off the whole part; the same segments as mix_voice's.
+// Steps below 2^40 (256 frames a frame): no product below overflows.
+void skip_forward_crossings(uint64_t* position_io, int32_t* remaining_io, int64_t segments_left, uint64_t step,
+                            uint32_t loop_start, uint32_t loop_length) {
+    const uint32_t loop_end = loop_start + loop_length;
+    const uint64_t end = (uint64_t)loop_end << 32;
+    const uint64_t move = step & ~uint64_t{1};
+    const uint64_t step24 = step >> 8;
+    uint64_t position = *position_io;
+    int64_t remaining = *remaining_io;
+    uint64_t guess = 0;
+    while (segments_left-- > 0 && remaining > 0) {
+        uint64_t distance = end - position;
+        uint64_t units = distance >> 8;
+        // No loop point within the frames left: they go by in one segment.
+        if ((distance >> 32) >= (uint64_t{1} << 24) || (uint64_t)remaining * step24 < units) {
+            position += (uint64_t)remaining * move;
+            remaining = 0;
+            break;
+        }
+        uint64_t frames = crossing_frames(units, step24, guess);
+        guess = frames;
+        if (frames > (uint64_t)remaining) {
+            position += (uint64_t)remaining * move;
+            remaining = 0;
+            break;
+        }
+        position += frames * move;
+        remaining -= (int64_t)frames;
+        uint32_t whole = (uint32_t)(position >> 32) - loop_length;
+        if (whole >= loop_end) whole = loop_start + (whole - loop_end) % loop_length;
+        position = (uint64_t)whole << 32 | (uint32_t)position;
+    }
+    *position_io = position;
+    *remaining_io = (int32_t)remaining;
+}
+
+// A ping-pong loop crossed again and again: each segment runs to the end
+// ahead, the position is reflected there, and the next one runs back. The
+// same segments, steps and reflections as mix_voice's; false when a
+// reflection cannot bring the position inside (the voice ends).
+bool skip_pingpong_crossings(uint64_t* position_io, int32_t* direction_io, int32_t* remaining_io,
+                             int64_t segments_left, uint64_t step, uint32_t loop_start, uint32_t loop_end) {
+    const uint64_t start = (uint64_t)loop_start << 32;
+    const uint64_t end = (uint64_t)loop_end << 32;
+    const uint64_t step24 = step >> 8;
+    uint64_t guesses[2] = {0, 0};  // backward, forward
+    uint64_t position = *position_io;
+    int32_t direction = *direction_io;
+    int64_t remaining = *remaining_io;
+    bool goes_on = true;
+    while (segments_left-- > 0 && remaining > 0) {
+        bool forward = direction == 1;
+        uint64_t distance = forward ? end - position : position - start;
+        uint64_t units = distance >> 8;
+        if ((distance >> 32) >= (uint64_t{1} << 24) || (uint64_t)remaining * step24 < units) {
+            position = advance_silently(position, step, (int32_t)remaining, forward);
+            remaining = 0;
+            break;
+        }
+        uint64_t frames = crossing_frames(units, step24, guesses[forward]);
+        guesses[forward] = frames;
+        if (frames > (uint64_t)remaining) {
+            position = advance_silently(position, step, (int32_t)remaining, forward);
+            remaining = 0;
+            break;
+        }
+        if (frames > 0) position = advance_silently(position, step, (int32_t)frames, forward);
+        remaining -= (int64_t)frames;
+        if (!reflect_position(&position, &direction, loop_start, loop_end)) {
+            goes_on = false;
+            break;
+        }
+    }
+    *position_io = position;
+    *direction_io = direction;
+    *remaining_io = (int32_t)remaining;
+    return goes_on;
+}
+
+void skip_without_ramp(Voice* voice, const Sample* sample, int32_t remaining, int64_t segments_left) {
     const uint32_t loop_start = sample->loop_start;
     const uint32_t loop_length = sample->loop_length;
     const uint32_t loop_end = loop_start + loop_length;
     const uint64_t step = voice_step(voice);
     uint64_t position = voice_position(voice);
-    while (segments_left-- > 0) {
-        bool boundary = false;
-        int32_t len = frames_to_loop_point(position, step, true, loop_start, loop_end, remaining, &boundary);
-        if (len > 0) position = advance_silently(position, step, len, true);
-        remaining -= len;
-        if (!boundary) break;
-        if (loop_length == 0) {
-            end_voice(voice);  // a loop of no frames has nothing to repeat
+    int32_t direction = voice->direction;
+    uint64_t guess = 1;  // the frames of the previous crossing: most crossings take as many
+    const bool steady_step = (step >> 8) != 0 && step < (uint64_t{1} << 40);
+    const bool forward_loop = (sample->loop_type & LOOP_FORWARD) && loop_length != 0 && steady_step;
+    const bool pingpong_loop = !(sample->loop_type & LOOP_FORWARD) && (sample->loop_type & LOOP_PINGPONG) &&
+                               steady_step;
+    if (pingpong_loop) {
+        if (!skip_pingpong_crossings(&position, &direction, &remaining, segments_left, step, loop_start, loop_end)) {
+            voice->direction = direction;
+            end_voice(voice);
             return;
         }
-        uint32_t whole = (uint32_t)(position >> 32) - loop_length;
-        if (whole >= loop_end) whole = loop_start + (whole - loop_end) % loop_length;
-        position = (uint64_t)whole << 32 | (uint32_t)position;
+        store_position(voice, position);
+        voice->direction = direction;
+        return;
+    }
+    while (segments_left-- > 0) {
+        bool forward = direction == 1;
+        if (forward_loop && forward && (position & 1) == (step & 1)) {
+            skip_forward_crossings(&position, &remaining, segments_left + 1, step, loop_start, loop_length);
+            break;
+        }
+        bool boundary = false;
+        int32_t len = frames_to_loop_point_near(position, step, forward, loop_start, loop_end, remaining, &boundary,
+                                                &guess);
+        if (len > 0) position = advance_silently(position, step, len, forward);
+        remaining -= len;
+        if (!boundary) break;
+        bool goes_on = false;
+        if (sample->loop_type & LOOP_FORWARD) {
+            // wrap_forward on the local position
+            goes_on = loop_length != 0;
+            uint32_t whole = (uint32_t)(position >> 32) - loop_length;
+            if (goes_on && whole >= loop_end) whole = loop_start + (whole - loop_end) % loop_length;
+            position = (uint64_t)whole << 32 | (uint32_t)position;
+        } else if (sample->loop_type & LOOP_PINGPONG) {
+            goes_on = reflect_position(&position, &direction, loop_start, loop_end);
+        }
+        if (!goes_on) {
+            voice->direction = direction;
+            end_voice(voice);
+            return;
+        }
         if (remaining <= 0) break;
     }
     store_position(voice, position);
+    voice->direction = direction;
 }
 
 // HEARD false: the voice moves as if mixed and adds nothing (out unused).
@@ -442,8 +610,8 @@ void mix_voice(Voice* voice, float* out, int32_t count, const MixerSettings& set
     while (segments_left-- > 0) {
         const Sample* sample = voice->sample;
         int32_t ramp = ramp_setup(voice, settings);
-        if (!HEARD && ramp == 0 && (sample->loop_type & LOOP_FORWARD) && voice->direction == 1) {
-            skip_forward_loop(voice, sample, remaining, segments_left + 1);
+        if (!HEARD && ramp == 0) {
+            skip_without_ramp(voice, sample, remaining, segments_left + 1);
             return;
         }
         uint32_t loop_end = sample->loop_start + sample->loop_length;
