@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,6 +67,15 @@ size_t agreeing_bytes(const std::string& a, size_t a_at, const std::string& b, s
     return length;
 }
 
+// The text of a piece of screen without the erase and cursor sequences
+// (ESC [ K, ESC [ 2K, ESC [ A) the status line is drawn with.
+std::string without_erases(std::string text) {
+    for (const char* code : {"\x1b[2K", "\x1b[K", "\x1b[A"}) {
+        for (size_t at = text.find(code); at != std::string::npos; at = text.find(code)) text.erase(at, std::strlen(code));
+    }
+    return text;
+}
+
 // The status lines shown from `from` on: the pieces between carriage
 // returns and line ends that begin like one.
 std::vector<std::string> status_lines(const std::string& screen, size_t from, const std::string& start) {
@@ -74,7 +84,7 @@ std::vector<std::string> status_lines(const std::string& screen, size_t from, co
     while (at < screen.size()) {
         size_t end = screen.find_first_of("\r\n", at);
         if (end == std::string::npos) end = screen.size();
-        std::string piece = screen.substr(at, end - at);
+        std::string piece = without_erases(screen.substr(at, end - at));
         while (!piece.empty() && piece.back() == ' ') piece.pop_back();
         if (piece.compare(0, start.size(), start) == 0) lines.push_back(piece);
         at = end + 1;
@@ -115,7 +125,7 @@ protected:
     }
     std::string folder;
     std::string device;
-    PtySession session{-1, -1, -1, "", {}};
+    PtySession session{-1, -1, -1, "", {}, 0};
 };
 
 }  // namespace
@@ -207,27 +217,54 @@ TEST_F(XmplayLive, KeysPauseJumpAndQuitAndTheSoundStaysExact) {
         << "the pause lost or repeated sound";
 }
 
-// Ctrl-C and SIGTERM stop play with status 130 and give the terminal back;
-// the status line fits a narrow terminal.
-TEST_F(XmplayLive, InterruptsStopPlayAndGiveTheTerminalBack) {
+// Ctrl-C, SIGTERM and SIGHUP stop play, give the terminal back and end the
+// program by that very signal; the status line fits a narrow terminal.
+TEST_F(XmplayLive, SignalsEndThePlayerBySignalWithTheTerminalBack) {
     write_module(three_order_module(16), path("three.xm"));
-    for (bool by_key : {true, false}) {
-        SCOPED_TRACE(by_key ? "Ctrl-C" : "SIGTERM");
+    struct Case {
+        const char* name;
+        int signal_number;
+        bool by_key;
+    };
+    for (Case c : {Case{"Ctrl-C", SIGINT, true}, Case{"SIGTERM", SIGTERM, false}, Case{"SIGHUP", SIGHUP, false}}) {
+        SCOPED_TRACE(c.name);
         start({path("three.xm")}, 40);
         ASSERT_NE(pty_wait_for(&session, " 0:00.3", 0, 10.0), std::string::npos) << session.screen;
-        if (by_key) {
+        if (c.by_key) {
             pty_type(&session, "\x03");
         } else {
-            kill(session.pid, SIGTERM);
+            kill(session.pid, c.signal_number);
         }
-        EXPECT_EQ(pty_finish(&session, 10.0), 130) << session.screen;
+        EXPECT_EQ(pty_finish(&session, 10.0), -1) << session.screen;
+        EXPECT_EQ(pty_end_signal(session), c.signal_number) << session.screen;
         EXPECT_NE(session.screen.find("xmplay: stopped"), std::string::npos) << session.screen;
         EXPECT_TRUE(same_modes(pty_modes(session), session.modes_before));
-        std::vector<std::string> lines = status_lines(session.screen, 0, "0/3 ");
+        // 40 columns still hold the order, the row and the time against the total.
+        std::vector<std::string> lines = status_lines(session.screen, 0, "order 0/3  row  ");
         EXPECT_FALSE(lines.empty()) << session.screen;
-        for (const std::string& line : lines) EXPECT_LT(line.size(), 40u) << line;
+        for (const std::string& line : lines) {
+            EXPECT_LT(line.size(), 40u) << line;
+            EXPECT_NE(line.find(" / 0:04.48"), std::string::npos) << line;
+        }
         pty_close(&session);
     }
+}
+
+// Ctrl-C in the first song of a shell loop stops the loop: the shell sees
+// xmplay ended by SIGINT and ends too, rather than playing the next file.
+TEST_F(XmplayLive, CtrlCStopsAShellLoopOverFiles) {
+    if (access("/bin/bash", X_OK) != 0) GTEST_SKIP() << "no /bin/bash";
+    write_module(three_order_module(16), path("three.xm"));
+    std::string loop = "for f in 1 2; do '" + xmplay_path() + "' '" + path("three.xm") + "'; echo \"after $f\"; done";
+    ASSERT_TRUE(pty_start_program(&session, {"/bin/bash", "-c", loop}, disk_device()));
+    ASSERT_NE(pty_wait_for(&session, "xmplay: ", 0, 10.0), std::string::npos) << session.screen;
+    if (pty_wait_for(&session, "no sound output", 0, 0.2) != std::string::npos) GTEST_SKIP() << "no sound device";
+    ASSERT_NE(pty_wait_for(&session, " 0:00.3", 0, 10.0), std::string::npos) << session.screen;
+    pty_type(&session, "\x03");
+    pty_finish(&session, 10.0);
+    EXPECT_EQ(pty_end_signal(session), SIGINT) << session.screen;
+    EXPECT_EQ(session.screen.find("after 1"), std::string::npos) << session.screen;
+    EXPECT_TRUE(same_modes(pty_modes(session), session.modes_before));
 }
 
 // Files play in turn; n and p move in the list, and after p the list goes on
