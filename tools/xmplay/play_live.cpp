@@ -149,7 +149,9 @@ std::string status_text(const Playing& playing, int32_t columns) {
     int32_t order = position.order & 255;
     int32_t row = position.row & 255;
     int32_t pattern = info.orders[order];
-    std::string time = format_time(position.frame, playing.rate);
+    // The device may be heard a block past the end before play stops.
+    int64_t frame = playing.total_frames >= 0 ? std::min(position.frame, playing.total_frames) : position.frame;
+    std::string time = format_time(frame, playing.rate);
     if (playing.total_frames >= 0) time += " / " + format_time(playing.total_frames, playing.rate);
     StatusExtras x = status_extras(playing, position);
     const std::string paused_short = playing.paused ? " [paused]" : "";
@@ -171,8 +173,8 @@ std::string status_text(const Playing& playing, int32_t columns) {
         head[4] + time + x.pass_short + x.gain_short + paused_short,
         head[4] + time + paused_short,
         std::to_string(order) + "/" + std::to_string(info.song_length) + " " + std::to_string(row) + "  " +
-            format_time(position.frame, playing.rate) + paused_short,
-        format_time(position.frame, playing.rate),
+            format_time(frame, playing.rate) + paused_short,
+        format_time(frame, playing.rate),
     };
     for (const std::string& form : forms) {
         if (static_cast<int32_t>(form.size()) < columns) return form;

@@ -430,19 +430,23 @@ TEST_F(XmplayLive, GainAndMuteKeysChangeTheSoundAtOnce) {
 }
 
 // With the module on standard input, the keys come from the controlling
-// terminal; h lists them; a narrowed terminal gets the line within its width.
+// terminal; h lists them; at 80 columns the line keeps "order N/LEN" with the
+// pass, the gain and the mutes; a narrowed terminal gets the line within its
+// width.
 TEST_F(XmplayLive, KeysFromTheControllingTerminalHelpKeyAndANarrowedTerminal) {
     write_module(three_order_module(16), path("three.xm"));
-    std::string command = "cat '" + path("three.xm") + "' | '" + xmplay_path() + "' --loop 2 -";
-    ASSERT_TRUE(pty_start_program(&session, {"/bin/sh", "-c", command}, disk_device()));
+    std::string command = "cat '" + path("three.xm") + "' | '" + xmplay_path() + "' --loop 2 --gain -3.5 --mute 2 -";
+    ASSERT_TRUE(pty_start_program(&session, {"/bin/sh", "-c", command}, disk_device(), 80));
     ASSERT_NE(pty_wait_for(&session, "xmplay: ", 0, 10.0), std::string::npos) << session.screen;
     if (pty_wait_for(&session, "no sound output", 0, 0.2) != std::string::npos) GTEST_SKIP() << "no sound device";
     size_t at = pty_wait_for(&session, "row  2", 0, 10.0);
     ASSERT_NE(at, std::string::npos) << session.screen;
-    // Both passes make the total; the pass is shown.
-    EXPECT_NE(session.screen.find(" / 0:08.32  pass 1/2"), std::string::npos) << session.screen;
+    // Both passes make the total; the pass, gain and mutes are shown.
+    EXPECT_NE(session.screen.find("order 0/3  pat 0  row  2  6/125  0:00."), std::string::npos) << session.screen;
+    EXPECT_NE(session.screen.find(" / 0:08.32  pass 1/2  -3.5 dB  mute 2"), std::string::npos) << session.screen;
+    for (const std::string& line : status_lines(session.screen, 0, "order 0/3")) EXPECT_LT(line.size(), 80u) << line;
     pty_type(&session, "\x1b[C");
-    at = pty_wait_for(&session, "order 1/3  pattern 1", at, 10.0);
+    at = pty_wait_for(&session, "order 1/3  pat 1  row  ", at, 10.0);
     ASSERT_NE(at, std::string::npos) << session.screen;
     pty_type(&session, "h");
     at = pty_wait_for(&session, "xmplay: keys:", at, 10.0);
@@ -464,4 +468,28 @@ TEST_F(XmplayLive, KeysFromTheControllingTerminalHelpKeyAndANarrowedTerminal) {
     EXPECT_EQ(pty_finish(&session, 10.0), 0) << session.screen;
     EXPECT_TRUE(same_modes(pty_modes(session), session.modes_before));
     EXPECT_EQ(session.screen.find("[C"), std::string::npos);
+}
+
+// --shuffle plays every file once, numbered in the order played.
+TEST_F(XmplayLive, ShufflePlaysEveryFileOnce) {
+    std::vector<std::string> arguments = {"--shuffle"};
+    for (const char* name : {"a", "b", "c", "d"}) {
+        write_module(short_module(static_cast<uint8_t>(37 + 4 * (name[0] - 'a'))), path(std::string(name) + ".xm"));
+        arguments.push_back(path(std::string(name) + ".xm"));
+    }
+    start(arguments);
+    for (const char* step : {"(2 of 4)", "(3 of 4)", "(4 of 4)"}) {
+        ASSERT_NE(pty_wait_for(&session, "(1 of 4)", 0, 10.0), std::string::npos) << session.screen;
+        pty_type(&session, "n");
+        ASSERT_NE(pty_wait_for(&session, step, 0, 10.0), std::string::npos) << session.screen;
+    }
+    pty_type(&session, "q");
+    EXPECT_EQ(pty_finish(&session, 10.0), 0) << session.screen;
+    std::vector<std::string> played;
+    for (size_t found = session.screen.find("xmplay: playing "); found != std::string::npos;
+         found = session.screen.find("xmplay: playing ", found + 1)) {
+        played.push_back(session.screen.substr(session.screen.find(".xm", found) - 1, 1));
+    }
+    std::sort(played.begin(), played.end());
+    EXPECT_EQ(played, (std::vector<std::string>{"a", "b", "c", "d"}));
 }
