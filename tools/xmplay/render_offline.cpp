@@ -8,9 +8,9 @@
 // real sizes; on a pipe it stays as first written, with the largest sizes,
 // which stream readers take as "until the end of the data". The PCM after
 // the header is the same bytes either way.
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -196,18 +196,19 @@ struct ClipCount {
 };
 
 void count_clips(ClipCount* count, const int16_t* pcm, int64_t frames, int64_t first_frame) {
-    // Branch-free, so the compiler runs it on whole vectors: it sees every
-    // value of every render.
-    int32_t clipped_here = 0;
-    int32_t lowest = 0, highest = 0;
+    // Branch-free in 16-bit lanes, so the compiler runs it on whole vectors:
+    // it sees every value of every render. A piece is at most a block, so
+    // its count fits 16 bits.
+    uint16_t clipped_here = 0;
+    int16_t lowest = 0, highest = 0;
     for (int64_t i = 0; i < frames * 2; ++i) {
-        int32_t value = pcm[i];
-        clipped_here += static_cast<int32_t>(value == 32767) + static_cast<int32_t>(value == -32768);
+        int16_t value = pcm[i];
+        clipped_here = static_cast<uint16_t>(clipped_here + ((value == INT16_MAX) | (value == INT16_MIN)));
         lowest = std::min(lowest, value);
         highest = std::max(highest, value);
     }
     const int64_t clipped = clipped_here;
-    const int32_t peak = std::max(highest, -lowest);
+    const int32_t peak = std::max(int32_t{highest}, -int32_t{lowest});
     count->clipped += clipped;
     count->values += frames * 2;
     if (clipped == 0) {
