@@ -29,6 +29,26 @@ korvanti_player* fail(int* error, int code) {
     return nullptr;
 }
 
+// Output settings change with the feeder stopped, so it never reads a
+// setting while it is written, and live play goes on from the block heard,
+// rendered again: a change is heard at once, not after the two seconds
+// rendered ahead.
+template <typename Change>
+int change_output(Player* record, Change change) {
+    if (record->run != StreamRun::LIVE) {
+        change(record->output);
+        return KORVANTI_OK;
+    }
+    const int64_t heard = korvanti::audible_frame(record);
+    korvanti::stop_live_stream(record);
+    change(record->output);
+    // At or past the end of the play there is nothing to render again.
+    if (korvanti::seek_to_frame(record, heard) == KORVANTI_OK) return KORVANTI_OK;
+    if (record->run == StreamRun::LIVE && korvanti::start_live_stream(record)) return KORVANTI_OK;
+    korvanti::player_stop_play(record);
+    return KORVANTI_ERROR_DEVICE;
+}
+
 void copy_reason(char* reason, size_t size, const char* text) {
     if (reason != nullptr && size > 0) std::snprintf(reason, size, "%s", text);
 }
@@ -217,26 +237,26 @@ int korvanti_player_seek_order(korvanti_player* player, int32_t order, int32_t r
 
 int korvanti_player_set_gain_db(korvanti_player* player, double db) {
     if (player == nullptr || !(db >= GAIN_DB_MIN && db <= GAIN_DB_MAX)) return KORVANTI_ERROR_ARGUMENT;
-    korvanti::OutputSettings& output = player_of(player)->output;
-    output.gain_db = db;
-    // Held as float32 so that a last-bit difference between systems' pow
-    // never reaches the output.
-    output.gain = static_cast<double>(static_cast<float>(std::pow(10.0, db / 20.0)));
-    return KORVANTI_OK;
+    return change_output(player_of(player), [db](korvanti::OutputSettings& output) {
+        output.gain_db = db;
+        // Held as float32 so that a last-bit difference between systems' pow
+        // never reaches the output.
+        output.gain = static_cast<double>(static_cast<float>(std::pow(10.0, db / 20.0)));
+    });
 }
 
 int korvanti_player_set_stereo_separation(korvanti_player* player, int32_t percent) {
     if (player == nullptr || percent < 0 || percent > 100) return KORVANTI_ERROR_ARGUMENT;
-    player_of(player)->output.separation_percent = percent;
-    return KORVANTI_OK;
+    return change_output(player_of(player),
+                         [percent](korvanti::OutputSettings& output) { output.separation_percent = percent; });
 }
 
 int korvanti_player_set_channel_muted(korvanti_player* player, int32_t channel, bool muted) {
     if (player == nullptr || channel < 0 || channel >= korvanti::CHANNEL_COUNT) return KORVANTI_ERROR_ARGUMENT;
     uint32_t bit = 1u << channel;
-    uint32_t& mutes = player_of(player)->output.muted_channels;
-    mutes = muted ? mutes | bit : mutes & ~bit;
-    return KORVANTI_OK;
+    return change_output(player_of(player), [bit, muted](korvanti::OutputSettings& output) {
+        output.muted_channels = muted ? output.muted_channels | bit : output.muted_channels & ~bit;
+    });
 }
 
 int korvanti_player_set_mixer(korvanti_player* player, const char* name) {

@@ -39,7 +39,7 @@ int render_one(const XmplayOptions& options) {
     }
     korvanti_song* song = load_module(path, file);
     if (song == nullptr) return EXIT_FAILED;
-    int status = render_offline(song, options);
+    int status = render_offline(song, options, path);
     korvanti_song_free(song);
     return status;
 }

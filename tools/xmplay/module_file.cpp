@@ -1,6 +1,8 @@
 // Reading a module file for xmplay, with the system's reason when it cannot
 // be read, and loading it from the bytes already in memory (so standard
 // input works like a file).
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -25,8 +27,15 @@ ModuleFile read_module_file(const std::string& path) {
         file.error = "cannot open " + path + ": " + system_reason(errno);
         return file;
     }
-    char chunk[READ_CHUNK];
+    // A regular file is read in one piece into room made for it; a pipe in
+    // chunks as they come.
     errno = 0;
+    struct stat status {};
+    if (fstat(fileno(stream), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+        file.bytes.resize(static_cast<size_t>(status.st_size));
+        file.bytes.resize(std::fread(&file.bytes[0], 1, file.bytes.size(), stream));
+    }
+    char chunk[READ_CHUNK];
     for (;;) {
         size_t got = std::fread(chunk, 1, sizeof chunk, stream);
         file.bytes.append(chunk, got);

@@ -246,7 +246,9 @@ KORVANTI_API int korvanti_player_seek_ms(korvanti_player* player, int64_t ms);
 KORVANTI_API int korvanti_player_seek_frame(korvanti_player* player, int64_t frame);
 
 /* Output settings, per player, kept across starts; the defaults (0 dB, 100 %,
- * nothing muted) give the exact output. */
+ * nothing muted) give the exact output. Live, a change is heard at once: play
+ * goes on from the start of the block heard (up to one block is heard again),
+ * rendered anew. */
 /* Gain in decibels, applied before the output is clipped to 16 bits;
  * -100..+40, not NaN. */
 KORVANTI_API int korvanti_player_set_gain_db(korvanti_player* player, double db);

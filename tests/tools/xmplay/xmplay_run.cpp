@@ -105,6 +105,13 @@ std::string offline_pcm_of_bytes(const std::vector<uint8_t>& bytes, int32_t bloc
 
 bool pty_start(PtySession* session, const std::vector<std::string>& arguments,
                const std::vector<std::string>& environment, int columns) {
+    std::vector<std::string> argv = {xmplay_path()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return pty_start_program(session, argv, environment, columns);
+}
+
+bool pty_start_program(PtySession* session, const std::vector<std::string>& command,
+                       const std::vector<std::string>& environment, int columns) {
     *session = PtySession{};
     session->pid = -1;
     session->slave = -1;
@@ -120,9 +127,7 @@ bool pty_start(PtySession* session, const std::vector<std::string>& arguments,
     tcgetattr(session->slave, &session->modes_before);
 
     std::vector<char*> argv;
-    std::string program = xmplay_path();
-    argv.push_back(program.data());
-    std::vector<std::string> words = arguments;
+    std::vector<std::string> words = command;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
     session->pid = fork();
@@ -171,14 +176,27 @@ int pty_finish(PtySession* session, double seconds) {
             kill(session->pid, SIGKILL);
             waitpid(session->pid, &status, 0);
             session->pid = -1;
+            session->wait_status = 0;
             read_screen(session, 0);
             return -1;
         }
         read_screen(session, 20);
     }
     session->pid = -1;
+    session->wait_status = status;
     read_screen(session, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void pty_resize(PtySession* session, int columns) {
+    winsize size{};
+    size.ws_row = 25;
+    size.ws_col = static_cast<unsigned short>(columns);
+    ioctl(session->master, TIOCSWINSZ, &size);  // the program gets SIGWINCH
+}
+
+int pty_end_signal(const PtySession& session) {
+    return WIFSIGNALED(session.wait_status) ? WTERMSIG(session.wait_status) : 0;
 }
 
 termios pty_modes(const PtySession& session) {
