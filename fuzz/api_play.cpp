@@ -14,6 +14,11 @@
 namespace {
 
 constexpr int64_t MOST_FRAMES = 44100 * 8;  // rendered per input over both players, about 8 s
+// A seek runs the song silently up to its target, at a cost that grows with
+// the distance (a song may last hours): the targets of one input's seeks add
+// up to at most this much song.
+constexpr int64_t MOST_SEEK_MS = 120 * 1000;
+constexpr int32_t RATES[2] = {44100, KORVANTI_RATE_MIN};
 
 // Reads the program a byte at a time; 0 past its end.
 struct Program {
@@ -38,12 +43,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t module_size = size - 1 - program_size;
     Program program = {data + module_size, program_size, 0};
 
-    static korvanti_player* players[2] = {korvanti_player_create(44100, nullptr),
-                                          korvanti_player_create(KORVANTI_RATE_MIN, nullptr)};
+    static korvanti_player* players[2] = {korvanti_player_create(RATES[0], nullptr),
+                                          korvanti_player_create(RATES[1], nullptr)};
     korvanti_song* song = korvanti_song_load_memory(data, module_size, nullptr);
     if (song == nullptr) return 0;
     static std::vector<int16_t> frames(2 * 8192);
     int64_t budget = MOST_FRAMES;
+    int64_t seek_budget_ms = MOST_SEEK_MS;
+    // Whether a seek to `frame` of player `which` fits what is left to seek.
+    auto seek_fits = [&seek_budget_ms](uint32_t which, int64_t frame) {
+        if (frame < 0) return true;  // refused at once
+        int64_t ms = frame * 1000 / RATES[which];
+        if (ms > seek_budget_ms) return false;
+        seek_budget_ms -= ms;
+        return true;
+    };
     korvanti_position position;
     korvanti_sync_snapshot snapshot;
     korvanti_song_end end;
@@ -59,11 +73,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 budget -= count;
                 break;
             }
-            case 2: korvanti_player_seek_ms(player, next_word(&program) * 37); break;
-            case 3: korvanti_player_seek_order(player, static_cast<int32_t>(next_byte(&program)),
-                                               static_cast<int32_t>(next_byte(&program)));
+            case 2: {
+                int64_t ms = static_cast<int64_t>(next_word(&program)) * 37;
+                if (seek_fits(op & 1, ms * RATES[op & 1] / 1000)) korvanti_player_seek_ms(player, ms);
                 break;
-            case 4: korvanti_player_seek_frame(player, static_cast<int64_t>(next_word(&program)) * 911); break;
+            }
+            case 3: {
+                int32_t order = static_cast<int32_t>(next_byte(&program));
+                int32_t row = static_cast<int32_t>(next_byte(&program));
+                if (seek_fits(op & 1, korvanti_song_position_frame(song, RATES[op & 1], order, row))) {
+                    korvanti_player_seek_order(player, order, row);
+                }
+                break;
+            }
+            case 4: {
+                int64_t frame = static_cast<int64_t>(next_word(&program)) * 911;
+                if (seek_fits(op & 1, frame)) korvanti_player_seek_frame(player, frame);
+                break;
+            }
             case 5: korvanti_player_set_gain_db(player, static_cast<double>(next_byte(&program)) - 120.0); break;
             case 6: korvanti_player_set_stereo_separation(player, static_cast<int32_t>(next_byte(&program)) - 20); break;
             case 7: korvanti_player_set_channel_muted(player, static_cast<int32_t>(next_byte(&program) % 40),
