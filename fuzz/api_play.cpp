@@ -5,6 +5,7 @@
 // the output settings and passes, stops, asks where the play is, and finds
 // the song's end, in any order: nothing may crash, hang, leak or read
 // outside a buffer, and the two players never touch each other.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -18,6 +19,10 @@ constexpr int64_t MOST_FRAMES = 44100 * 8;  // rendered per input over both play
 // the distance (a song may last hours): the targets of one input's seeks add
 // up to at most this much song.
 constexpr int64_t MOST_SEEK_MS = 120 * 1000;
+// Finding the end or a row's frame runs the rows of up to a whole pass
+// (which may last two hours) per pass asked for: one input's scans add up to
+// at most this much song.
+constexpr int64_t MOST_SCAN_MS = 4 * 60 * 60 * 1000;
 constexpr int32_t RATES[2] = {44100, KORVANTI_RATE_MIN};
 
 // Reads the program a byte at a time; 0 past its end.
@@ -50,6 +55,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static std::vector<int16_t> frames(2 * 8192);
     int64_t budget = MOST_FRAMES;
     int64_t seek_budget_ms = MOST_SEEK_MS;
+    int64_t scan_budget_ms = MOST_SCAN_MS;
+    int64_t pass_ms = -1;  // one pass, found by the first scan
+    auto scan_fits = [&scan_budget_ms, &pass_ms, song](int64_t passes) {
+        if (pass_ms < 0) {
+            pass_ms = std::max<int64_t>(0, korvanti_song_length_frames(song, RATES[1]) * 1000 / RATES[1]);
+            scan_budget_ms -= pass_ms;
+        }
+        if (passes * pass_ms > scan_budget_ms) return false;
+        scan_budget_ms -= passes * pass_ms;
+        return true;
+    };
     // Whether a seek to `frame` of player `which` fits what is left to seek.
     auto seek_fits = [&seek_budget_ms](uint32_t which, int64_t frame) {
         if (frame < 0) return true;  // refused at once
@@ -81,7 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 3: {
                 int32_t order = static_cast<int32_t>(next_byte(&program));
                 int32_t row = static_cast<int32_t>(next_byte(&program));
-                if (seek_fits(op & 1, korvanti_song_position_frame(song, RATES[op & 1], order, row))) {
+                // The row's frame, here and in the seek.
+                if (scan_fits(2) && seek_fits(op & 1, korvanti_song_position_frame(song, RATES[op & 1], order, row))) {
                     korvanti_player_seek_order(player, order, row);
                 }
                 break;
@@ -103,11 +120,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 korvanti_player_get_snapshot(player, next_word(&program), &snapshot);
                 korvanti_player_get_end(player, &end);
                 break;
-            default:
-                korvanti_song_position_frame(song, 44100, static_cast<int32_t>(next_byte(&program)),
-                                             static_cast<int32_t>(next_byte(&program)));
-                korvanti_song_find_end(song, KORVANTI_RATE_MIN, static_cast<int32_t>(next_byte(&program) % 3) + 1, &end);
+            default: {
+                int32_t order = static_cast<int32_t>(next_byte(&program));
+                int32_t row = static_cast<int32_t>(next_byte(&program));
+                int32_t passes = static_cast<int32_t>(next_byte(&program) % 3) + 1;
+                if (!scan_fits(1 + passes)) break;
+                korvanti_song_position_frame(song, 44100, order, row);
+                korvanti_song_find_end(song, KORVANTI_RATE_MIN, passes, &end);
                 break;
+            }
         }
     }
     // Freeing the song stops both players; their renders then give nothing.

@@ -15,6 +15,7 @@
 
 #include "player/output/player.h"
 #include "player/output/song_handle.h"
+#include "player/output/song_scan.h"
 
 namespace korvanti {
 
@@ -89,11 +90,11 @@ int seek_to_frame(Player* player, int64_t frame) {
     // The passes this play was started with; a play without end goes on
     // past the end of its first pass.
     const int32_t passes = player->play.watch.passes;
-    korvanti_song_end end;
-    int result = korvanti_song_find_end(reinterpret_cast<const korvanti_song*>(player->handle), player->mixing_rate,
-                                        passes > 0 ? passes : 1, &end);
-    if (result != KORVANTI_OK) return result;
-    if (passes > 0 && frame >= end.frame) return KORVANTI_ERROR_RANGE;
+    if (passes > 0) {
+        int sounds = song_flow_sounds_at(player->handle->song, player->mixing_rate, passes, frame);
+        if (sounds < 0) return sounds;
+        if (sounds == 0) return KORVANTI_ERROR_RANGE;
+    }
 
     bool live = player->run == StreamRun::LIVE;
     const int64_t target = frame / player->block_frames;

@@ -68,6 +68,18 @@ int song_flow_end(const Song* song, int32_t rate, int32_t passes, korvanti_song_
     return KORVANTI_OK;
 }
 
+int song_flow_sounds_at(const Song* song, int32_t rate, int32_t passes, int64_t frame) {
+    if (frame >= passes * PASS_LIMIT_SECONDS * rate) return 0;
+    PlayState* play = begin_flow(song, rate, passes);
+    if (play == nullptr) return KORVANTI_ERROR_MEMORY;
+    // The end shows at the start of the row that would come next, so a run
+    // to the first row past `frame` finds any end at or before it.
+    run_flow(play, frame + 1, [](const PlayState*) { return false; });
+    SongEndFound found = song_end_found(play);
+    delete play;
+    return found.frame < 0 || found.frame > frame ? 1 : 0;
+}
+
 int64_t song_flow_row_frame(const Song* song, int32_t rate, int32_t order, int32_t row) {
     PlayState* play = begin_flow(song, rate, 1);
     if (play == nullptr) return KORVANTI_ERROR_MEMORY;

@@ -12,6 +12,10 @@ namespace korvanti {
 // The end of a play of `passes` passes (1 and up) at `rate`; KORVANTI_OK or
 // KORVANTI_ERROR_MEMORY.
 int song_flow_end(const Song* song, int32_t rate, int32_t passes, korvanti_song_end* end);
+// 1 when a play of `passes` passes at `rate` still sounds at `frame`, else
+// 0 (or KORVANTI_ERROR_MEMORY): the rows are run only up to that frame, so
+// the answer costs what the song up to there costs, not the whole song.
+int song_flow_sounds_at(const Song* song, int32_t rate, int32_t passes, int64_t frame);
 // The first frame of (order, row) in the first pass; KORVANTI_ERROR_RANGE
 // when the pass never gets there.
 int64_t song_flow_row_frame(const Song* song, int32_t rate, int32_t order, int32_t row);

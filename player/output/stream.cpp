@@ -92,8 +92,8 @@ void apply_output_settings(const OutputSettings& output, float* mix, int32_t fra
     if (!separate && !gain) return;
     double width = output.separation_percent / 100.0;
     for (int32_t k = 0; k < frames; ++k) {
-        double left = mix[2 * k];
-        double right = mix[2 * k + 1];
+        double left = static_cast<double>(mix[2 * k]);
+        double right = static_cast<double>(mix[2 * k + 1]);
         if (separate) {
             double middle = (left + right) * 0.5;
             double side = (left - right) * 0.5 * width;

@@ -84,6 +84,20 @@ TEST(SongScan, FindsTheEndAndTheRowsARenderFinds) {
     ASSERT_EQ(korvanti_player_set_passes(two.get(), 2), KORVANTI_OK);
     ASSERT_EQ(korvanti_player_start(two.get(), song.get()), KORVANTI_OK);
     EXPECT_EQ(static_cast<int64_t>(render_all(two.get(), 5000).size()), 2 * twice.frame);
+
+    // Seeks take the same end, whatever the play stands at: the last frame
+    // of each pass count is a target, its end is not.
+    for (int32_t passes : {1, 2}) {
+        PlayerPtr seeker = offline_player(RATE);
+        ASSERT_EQ(korvanti_player_set_passes(seeker.get(), passes), KORVANTI_OK);
+        ASSERT_EQ(korvanti_player_start(seeker.get(), song.get()), KORVANTI_OK);
+        const int64_t end = passes * scanned.frame;
+        EXPECT_EQ(korvanti_player_seek_frame(seeker.get(), end), KORVANTI_ERROR_RANGE) << passes;
+        EXPECT_EQ(korvanti_player_seek_frame(seeker.get(), end - 1), KORVANTI_OK) << passes;
+        EXPECT_EQ(korvanti_player_seek_frame(seeker.get(), end + ROW_FRAMES), KORVANTI_ERROR_RANGE) << passes;
+        EXPECT_EQ(korvanti_player_seek_frame(seeker.get(), ROW_FRAMES), KORVANTI_OK) << passes;
+        EXPECT_EQ(korvanti_player_seek_frame(seeker.get(), end), KORVANTI_ERROR_RANGE) << passes;
+    }
 }
 
 // A song that never comes back to a row it played within two hours of
