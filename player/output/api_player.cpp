@@ -285,11 +285,8 @@ int korvanti_player_get_position(const korvanti_player* player, korvanti_positio
     Player* record = const_cast<Player*>(player_of(player));
     if (record->run == StreamRun::NONE) return KORVANTI_ERROR_STATE;
     korvanti_position result = {};
-    const korvanti::BlockState* shared = korvanti::current_block_state(record);
     korvanti::BlockState state = {};
-    if (shared != nullptr) {
-        korvanti::block_state_read(shared, &state);
-    } else {
+    if (!korvanti::current_block_state(record, &state)) {
         // Nothing rendered yet: the start.
         state.speed = record->play.speed;
         state.bpm = record->play.bpm;

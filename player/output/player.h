@@ -156,9 +156,10 @@ int feeder_thread(Player* player);
 int32_t ring_block_of(const Player* player, int64_t block);
 // The state of song block `block`; null when it is not (or no longer) in the ring.
 const BlockState* rendered_block_state(const Player* player, int64_t block);
-// The block heard now (live) or that holds the last frame rendered
-// (offline); null when nothing plays or nothing was rendered yet.
-const BlockState* current_block_state(const Player* player);
+// A copy of the state of the block heard now (live) or that holds the last
+// frame rendered (offline); false when nothing plays or nothing was
+// rendered yet.
+bool current_block_state(const Player* player, BlockState* copy);
 // A block state read byte by byte, while the feeder may rewrite it.
 void block_state_read(const BlockState* state, BlockState* copy);
 // Where the play stops: the end found, or the limit.

@@ -10,10 +10,11 @@
 // Nothing is locked while a live play runs. stop_requested is written by the
 // caller's thread only, feeder_busy, feeder_ended and audible_block by the
 // feeder only (and by the start before the feeder exists). The caller reads
-// the state of audible_block while the feeder may be rewriting that very
-// block, so block states are written and read byte by byte with relaxed
-// atomics: a reader sees either value of each byte, never undefined
-// behaviour. The feeder waits between its looks at the device on a
+// the state of audible_block while the feeder rewrites others, so block
+// states are written and read byte by byte with relaxed atomics; the feeder
+// moves audible_block on before it rewrites the block the device has left,
+// and a reader that finds audible_block moved while it copied copies again,
+// so no reader sees a block being rewritten. The feeder waits between its looks at the device on a
 // condition the stop wakes, so a stop takes no longer than the block being
 // rendered.
 #include <chrono>
@@ -271,12 +272,24 @@ void block_state_read(const BlockState* state, BlockState* copy) {
     for (size_t i = 0; i < sizeof(BlockState); ++i) to[i] = __atomic_load_n(from + i, __ATOMIC_RELAXED);
 }
 
-const BlockState* current_block_state(const Player* player) {
+bool current_block_state(const Player* player, BlockState* copy) {
     if (player->run == StreamRun::LIVE) {
-        return &player->block_ring[player->audible_block.load(std::memory_order_acquire)];
+        // The feeder names the next block heard before it rewrites the one
+        // the device has left, so a copy taken while audible_block stood
+        // still is whole and not a block from two seconds ahead. A reader
+        // held up for a block's time or more copies again.
+        for (int32_t tries = 0;; ++tries) {
+            int32_t heard = player->audible_block.load(std::memory_order_acquire);
+            block_state_read(&player->block_ring[heard], copy);
+            std::atomic_thread_fence(std::memory_order_acquire);
+            if (player->audible_block.load(std::memory_order_relaxed) == heard || tries == 100) return true;
+        }
     }
-    if (player->run != StreamRun::RENDER || player->frame <= 0) return nullptr;
-    return rendered_block_state(player, (player->frame - 1) / player->block_frames);
+    if (player->run != StreamRun::RENDER || player->frame <= 0) return false;
+    const BlockState* state = rendered_block_state(player, (player->frame - 1) / player->block_frames);
+    if (state == nullptr) return false;
+    *copy = *state;
+    return true;
 }
 
 int64_t audible_frame(Player* player) {
@@ -329,9 +342,12 @@ int feeder_thread(Player* player) {
                        player->block_frames;
         while (player->write_block.load(std::memory_order_relaxed) != playing) {
             player->feeder_busy.store(true, std::memory_order_release);
-            render_block(player, false);
+            // The device has left the block about to be rewritten: readers
+            // move on to the next one before the old state goes.
             int32_t next = player->audible_block.load(std::memory_order_relaxed) + 1;
             player->audible_block.store(next == block_count(player) ? 0 : next, std::memory_order_release);
+            std::atomic_thread_fence(std::memory_order_release);
+            render_block(player, false);
             player->feeder_busy.store(false, std::memory_order_release);
         }
         hold.lock();

@@ -131,8 +131,7 @@ bool wait_for_catch_up(const Player* player, int32_t block) {
 // The state of the block heard now, read as the caller reads it.
 BlockState heard_state(const Player* player) {
     BlockState state = {};
-    const BlockState* shared = current_block_state(player);
-    if (shared != nullptr) block_state_read(shared, &state);
+    current_block_state(player, &state);
     return state;
 }
 

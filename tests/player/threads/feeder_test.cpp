@@ -249,28 +249,45 @@ TEST_F(Feeder, DeviceGetsExactlyTheOfflineBlocksAtEveryStart) {
 // The caller's thread asks where the music is while the feeder renders;
 // under ThreadSanitizer this is the check that the hand-over of block
 // states is free of data races.
-TEST_F(Feeder, QueriesWhileTheFeederRendersSeeWholeFlags) {
+// A query sees the block the device plays or, while the feeder catches up,
+// the one before: never a block the feeder is rewriting, which holds the
+// song two seconds ahead (a reader held up at the wrong moment used to see
+// that, and the demo could end two seconds early).
+TEST_F(Feeder, QueriesWhileTheFeederRendersSeeTheBlockHeard) {
     SongPtr song = block_song(32);
     ASSERT_EQ(korvanti_player_start(player.get(), song.get()), KORVANTI_OK);
     std::atomic<bool> done{false};
     std::atomic<bool> kept_pace{true};
+    std::atomic<int64_t> device_block{0};
     Player* live = record;
+    constexpr uint64_t BLOCKS = 1000;
     // The device moves on only once the feeder has caught up: a feeder held
     // up for a whole lap of the ring (a loaded machine, a coarse sleep) would
     // see the same position again and rightly render nothing.
-    std::thread device([&done, &kept_pace, live] {
-        for (uint64_t block = 1; block <= 400 && kept_pace; ++block) {
+    std::thread device([&done, &kept_pace, &device_block, live] {
+        for (uint64_t block = 1; block <= BLOCKS && kept_pace; ++block) {
+            device_block = static_cast<int64_t>(block);
             virtual_device_set_bytes_played(&live->device, block * BLOCK_BYTES);
             kept_pace = wait_for_audible(live, static_cast<int32_t>(block % 100));
         }
         done = true;
     });
     int64_t queries = 0;
+    int64_t wrong = 0;
+    korvanti_position first_wrong = {};
+    int64_t first_wrong_device = 0;
     while (!done) {
+        const int64_t before = device_block;
         korvanti_position position;
         ASSERT_EQ(korvanti_player_get_position(player.get(), &position), KORVANTI_OK);
-        // A block may be rewritten while it is read, so its row may mix
-        // bytes of two rows; what both agree on must come through.
+        const int64_t after = device_block;
+        // Block k's state ends at row k + 1.
+        if (position.row < before || position.row > after + 1 || position.order != position.row / 64) {
+            if (wrong++ == 0) {
+                first_wrong = position;
+                first_wrong_device = after;
+            }
+        }
         ASSERT_EQ(position.channel_count, 32);
         ASSERT_EQ(position.speed, 6);
         for (int32_t i = 0; i < 32; ++i) {
@@ -280,8 +297,10 @@ TEST_F(Feeder, QueriesWhileTheFeederRendersSeeWholeFlags) {
     }
     device.join();
     ASSERT_TRUE(kept_pace) << "the feeder did not follow the device";
-    EXPECT_EQ(tick_count.ticks.load(), 500);  // 400 blocks: four laps of the ring
+    EXPECT_EQ(tick_count.ticks.load(), static_cast<int32_t>(BLOCKS + 100));
     EXPECT_GT(queries, 0);
+    EXPECT_EQ(wrong, 0) << "of " << queries << " queries; the first: row " << first_wrong.row << ", order "
+                        << first_wrong.order << " with the device in block " << first_wrong_device;
     EXPECT_EQ(korvanti_player_stop(player.get()), KORVANTI_OK);
 }
 
