@@ -26,5 +26,6 @@ bool init_gl_state();
 bool poll_window_message(ShellMessage* message);
 void swap_window_buffers();
 void set_window_caption(const char* caption);
-// The keys and the activity flag that the window's messages keep.
-const InputState* window_input();
+// The keys and the activity flag that the window's messages keep; the loop
+// takes the Escape presses it has seen.
+InputState* window_input();

@@ -29,7 +29,7 @@ struct Win32Window {
     InputState input;            // keys and `active`, written by window_proc
 };
 
-Win32Window state = {true, nullptr, nullptr, nullptr, nullptr, false, {}, {{}, true}};
+Win32Window state = {true, nullptr, nullptr, nullptr, nullptr, false, {}, {{}, true, false}};
 
 LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
@@ -114,10 +114,10 @@ LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
             PostQuitMessage(0);
             return 0;
         case WM_KEYDOWN:
-            if (wparam < 256) state.input.keys[wparam] = true;
+            if (wparam < 256) input_key_down(&state.input, static_cast<uint8_t>(wparam));
             return 0;
         case WM_KEYUP:
-            if (wparam < 256) state.input.keys[wparam] = false;
+            if (wparam < 256) input_key_up(&state.input, static_cast<uint8_t>(wparam));
             return 0;
         case WM_SIZE:
             resize_viewport(LOWORD(lparam), HIWORD(lparam));
@@ -200,4 +200,4 @@ void swap_window_buffers() { SwapBuffers(state.device_context); }
 
 void set_window_caption(const char* caption) { SetWindowTextA(state.window, caption); }
 
-const InputState* window_input() { return &state.input; }
+InputState* window_input() { return &state.input; }
