@@ -193,6 +193,9 @@ void terminal_catch_interrupts() {
 
 bool terminal_interrupted() { return terminal.interrupted != 0; }
 
+// A terminal outlives the programs it runs.
+bool terminal_console_is_own() { return false; }
+
 bool terminal_is_terminal(FILE* stream) { return isatty(fileno(stream)) != 0; }
 
 int32_t terminal_columns(FILE* stream) {
