@@ -141,6 +141,11 @@ LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
             if (wparam < 256) input_key_up(&state.input, static_cast<uint8_t>(wparam));
             return 0;
         case WM_SIZE:
+            // The minimised state is kept here too: the window minimised
+            // while another program is active may be activated again before
+            // it is restored, and WM_ACTIVATE then still calls it minimised.
+            if (wparam == SIZE_MINIMIZED) state.input.active = false;
+            if (wparam == SIZE_RESTORED || wparam == SIZE_MAXIMIZED) state.input.active = true;
             resize_viewport(LOWORD(lparam), HIWORD(lparam));
             return 0;
         default:
