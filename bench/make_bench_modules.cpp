@@ -7,7 +7,10 @@
 // some songs and 16-bit in others, envelopes with sustain and fade-out, key
 // offs, slides, vibrato, portamento, retrigger and sample offsets, at speeds
 // 3 to 8 and 90 to 180 BPM, each 60 s or longer. busy8.xm and busy32.xm keep
-// every channel busy on every row: the mixer's worst case.
+// every channel busy on every row: the mixer's worst case. large.xm is a big
+// module as real ones come: a 5-minute song on 32 channels with 48 patterns
+// and over a megabyte of 16-bit samples (what loading and --info cost, seeks
+// late in a long song).
 //
 // Usage: make_bench_modules OUT_DIR
 // Everything comes from a fixed generator, so the files are the same every run.
@@ -531,6 +534,35 @@ constexpr SongStyle SONG_STYLES[] = {
     {32, 6, 125, 64, false, false, 105},  {32, 4, 160, 64, true, false, 160},
 };
 
+// The song's samples made long: each 16-bit tone goes on repeating its loop
+// up to `frames`, as recorded samples do, and the loop covers what was added.
+void lengthen_samples(XmModule* module, uint32_t frames) {
+    for (XmInstrument& instrument : module->instruments) {
+        for (XmSample& sample : instrument.samples) {
+            if ((sample.type & SAMPLE_16_BIT) == 0 || (sample.type & 3) == 0 || sample.loop_length == 0) continue;
+            std::vector<int16_t> loop(sample.values.begin() + sample.loop_start,
+                                      sample.values.begin() + sample.loop_start + sample.loop_length);
+            while (sample.values.size() < frames) sample.values.insert(sample.values.end(), loop.begin(), loop.end());
+            sample.loop_length = static_cast<uint32_t>(sample.values.size()) - sample.loop_start;
+        }
+    }
+}
+
+XmModule large_module() {
+    const SongStyle style = {32, 6, 125, 64, false, false, 300};
+    XmModule module = song_module(style, 7777777u, 21);
+    module.name = "large";
+    Random random{4242u};
+    module.patterns.clear();
+    for (int p = 0; p < 48; ++p) {
+        PatternPlan plan{(p / 12) * 5 % 12, p % 4, p == 0 ? 0 : p % 2 + 1, style.rows};
+        module.patterns.push_back(song_pattern(style, plan, &random));
+    }
+    for (size_t k = 0; k < module.orders.size(); ++k) module.orders[k] = static_cast<uint8_t>(k % 48);
+    lengthen_samples(&module, 80000);
+    return module;
+}
+
 bool write_module(const XmModule& module, const std::string& path) {
     if (xm_write_file(module, path)) return true;
     std::fprintf(stderr, "make_bench_modules: cannot write %s\n", path.c_str());
@@ -549,6 +581,7 @@ int main(int argc, char** argv) {
         std::string path = directory + "/busy" + std::to_string(channels) + ".xm";
         if (!write_module(busy_module(channels), path)) return 1;
     }
+    if (!write_module(large_module(), directory + "/large.xm")) return 1;
     int number = 1;
     for (const SongStyle& style : SONG_STYLES) {
         char name[32];

@@ -15,6 +15,8 @@
 #include "player/output/mixer.h"
 #include "player/output/mixer_loops.h"
 
+using namespace korvanti;
+
 namespace {
 
 constexpr int32_t BLOCK_FRAMES = 884;
@@ -47,14 +49,8 @@ struct BenchSamples {
     }
 };
 
-void setup_voices(BenchSamples& samples, int voices) {
-    std::memset(voice_table, 0, sizeof voice_table);
-    ramp_frames_total = 128;
-    ramp_reciprocal = 1.0f / 128;
-    for (int v = 0; v < VOICE_COUNT; ++v) {
-        voice_table[v].index = v;
-        voice_table[v].step_int = 1;
-    }
+void setup_voices(Voice* voice_table, BenchSamples& samples, int voices) {
+    voices_reset(voice_table);
     for (int v = 0; v < voices; ++v) {
         Voice& voice = voice_table[v];
         // Notes spread over three octaves around the middle note (8363 Hz).
@@ -74,7 +70,7 @@ void setup_voices(BenchSamples& samples, int voices) {
 }
 
 // The voices from `first` on: silent twins of the ones before them.
-void silence_twins(int first, int voices) {
+void silence_twins(Voice* voice_table, int first, int voices) {
     for (int v = first; v < voices; ++v) {
         voice_table[v].left_volume = voice_table[v].right_volume = 0;
         voice_table[v].left_level = voice_table[v].right_level = 0;
@@ -87,14 +83,17 @@ void BM_mix_voices(benchmark::State& state) {
     auto loop = static_cast<MixLoop>(state.range(2));
     bool twins = state.range(3) != 0;
     bool chip = state.range(4) != 0;
-    if (!mixer_choose_loops(loop)) {
+    MixerSettings settings = mixer_settings_for_rate(44100);
+    settings.loops = mix_loops_of(loop);
+    if (settings.loops == nullptr) {
         state.SkipWithError("loop set not in this build or processor");
         return;
     }
-    state.SetLabel(mixer_loops()->name);
+    state.SetLabel(settings.loops->name);
     BenchSamples samples(chip);
-    setup_voices(samples, twins ? 2 * voices : voices);
-    if (twins) silence_twins(voices, 2 * voices);
+    Voice voice_table[VOICE_COUNT];
+    setup_voices(voice_table, samples, twins ? 2 * voices : voices);
+    if (twins) silence_twins(voice_table, voices, 2 * voices);
     std::vector<float> block(2 * BLOCK_FRAMES);
     int32_t flip = 0;
     for (auto _ : state) {
@@ -104,31 +103,31 @@ void BM_mix_voices(benchmark::State& state) {
             flip ^= 1;
             for (int v = 0; v < voices; ++v) voice_table[v].left_volume = flip ? 30 : 220;
         }
-        mix_voices(block.data(), BLOCK_FRAMES);
+        mix_voices(voice_table, settings, 0, block.data(), BLOCK_FRAMES);
         benchmark::DoNotOptimize(block.data());
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * (twins ? 2 : 1) * voices * BLOCK_FRAMES);
-    mixer_choose_fastest_loops();
 }
 
 // clip_to_pcm16 of one block of mixed frames, in frames per second.
 void BM_clip_to_pcm16(benchmark::State& state) {
-    if (!mixer_choose_loops(static_cast<MixLoop>(state.range(0)))) {
+    MixerSettings settings = mixer_settings_for_rate(44100);
+    settings.loops = mix_loops_of(static_cast<MixLoop>(state.range(0)));
+    if (settings.loops == nullptr) {
         state.SkipWithError("loop set not in this build or processor");
         return;
     }
-    state.SetLabel(mixer_loops()->name);
+    state.SetLabel(settings.loops->name);
     std::vector<float> block(2 * BLOCK_FRAMES);
     for (size_t i = 0; i < block.size(); ++i) block[i] = (float)(40000.0 * std::sin((double)i * 0.01));
     std::vector<int16_t> pcm(2 * BLOCK_FRAMES);
     for (auto _ : state) {
-        clip_to_pcm16(pcm.data(), block.data(), BLOCK_FRAMES);
+        clip_to_pcm16(settings, pcm.data(), block.data(), BLOCK_FRAMES);
         benchmark::DoNotOptimize(pcm.data());
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * BLOCK_FRAMES);
-    mixer_choose_fastest_loops();
 }
 
 }  // namespace

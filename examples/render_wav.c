@@ -7,8 +7,7 @@
 
 #include <korvanti/player.h>
 
-enum { RATE = 44100, MAX_BLOCK_FRAMES = 1024 }; /* a block at 44100 Hz is 884 frames */
-static const int64_t MAX_FRAMES = (int64_t)2 * 60 * 60 * RATE; /* a song without an end stops after 2 hours */
+enum { RATE = 44100, CHUNK_FRAMES = 4096 };
 
 /* `bytes` bytes of `value`, little-endian whatever the host's order. */
 static void put(unsigned char* at, uint32_t value, int bytes) {
@@ -30,29 +29,30 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: %s MODULE.xm OUT.wav\n", argv[0]);
         return 2;
     }
-    set_file_callbacks(memory_file_open, memory_file_close, memory_file_read, memory_file_seek, memory_file_tell);
-    Song* song = song_load(argv[1], NULL);
-    FILE* out = song != NULL ? fopen(argv[2], "wb") : NULL;
-    if (out == NULL || !player_init_offline(RATE) || !song_render_start(song) ||
-        player_block_frames() > MAX_BLOCK_FRAMES) {
-        fprintf(stderr, "render_wav: cannot render %s into %s\n", argv[1], argv[2]);
+    int error = KORVANTI_OK;
+    korvanti_song* song = korvanti_song_load_file(argv[1], &error);
+    korvanti_player* player = song != NULL ? korvanti_player_create(RATE, &error) : NULL;
+    if (player != NULL) error = korvanti_player_start(player, song);
+    FILE* out = error == KORVANTI_OK ? fopen(argv[2], "wb") : NULL;
+    if (out == NULL) {
+        fprintf(stderr, "render_wav: cannot render %s into %s: %s\n", argv[1], argv[2],
+                error != KORVANTI_OK ? korvanti_error_message(error) : "cannot write the file");
         return 1;
     }
+    for (int32_t i = 0; i < korvanti_song_warning_count(song); ++i)
+        fprintf(stderr, "render_wav: warning: %s\n", korvanti_song_warning(song, i));
     write_header(out, 0); /* the sizes follow once they are known */
-    static unsigned char bytes[4 * MAX_BLOCK_FRAMES];
-    int64_t written = 0, block = player_block_frames();
-    for (int64_t frames = block; frames == block; written += frames) {
-        const int16_t* pcm = song_render_next(NULL);
-        SongEnd end;  /* known once play has come back to a row it played */
-        int64_t stop = song_end(song, &end) && end.frame < MAX_FRAMES ? end.frame : MAX_FRAMES;
-        frames = stop - written < block ? stop - written : block;
-        for (int64_t i = 0; i < 2 * frames; ++i) put(bytes + 2 * i, (uint16_t)pcm[i], 2);
-        fwrite(bytes, 4, (size_t)(frames > 0 ? frames : 0), out);
+    static int16_t frames[2 * CHUNK_FRAMES];
+    static unsigned char bytes[4 * CHUNK_FRAMES];
+    int64_t written = 0;
+    for (int64_t count; (count = korvanti_player_render(player, frames, CHUNK_FRAMES)) > 0; written += count) {
+        for (int64_t i = 0; i < 2 * count; ++i) put(bytes + 2 * i, (uint16_t)frames[i], 2);
+        fwrite(bytes, 4, (size_t)count, out);
     }
     fseek(out, 0, SEEK_SET);
     write_header(out, (uint32_t)(written * 4));
-    song_free(song);
-    player_close();
+    korvanti_player_destroy(player);
+    korvanti_song_free(song);
     int failed = ferror(out);
     return fclose(out) != 0 || failed ? 1 : 0;
 }

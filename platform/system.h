@@ -1,13 +1,8 @@
-// Operating-system calls the player and the scenes need beyond the C++
-// library: thread priority, heap tuning and the system timer's resolution.
+// Operating-system calls the scenes and the shell need beyond the C++
+// library: heap tuning and the system timer's resolution.
 // One implementation per system (system_posix.cpp, system_win32.cpp); none
 // of them needs a window or a sound library.
 #pragma once
-
-// Raises the calling thread to time-critical priority where the system
-// grants it (SCHED_FIFO on POSIX needs the privilege); without it the thread
-// simply stays at normal priority.
-void platform_raise_thread_priority();
 
 // Keeps freed heap memory in the process instead of returning it to the
 // system at once (a renderer that frees and reallocates large buffers every

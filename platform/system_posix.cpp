@@ -1,18 +1,9 @@
 // POSIX (Linux) forms of the system calls.
-#include <pthread.h>
-#include <sched.h>
-
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
 
 #include "platform/system.h"
-
-void platform_raise_thread_priority() {
-    sched_param param{};
-    param.sched_priority = sched_get_priority_max(SCHED_FIFO);
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
-}
 
 void platform_keep_freed_heap() {
 #if defined(__GLIBC__)

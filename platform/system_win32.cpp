@@ -3,10 +3,6 @@
 
 #include "platform/system.h"
 
-void platform_raise_thread_priority() {
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
-}
-
 // The Windows heap keeps freed blocks for reuse by itself.
 void platform_keep_freed_heap() {}
 

@@ -17,10 +17,13 @@ struct KeyPress {
 
 // Takes the keys of standard input when it is a terminal the program owns
 // (in the foreground): no echo, no line editing; Ctrl-C still interrupts.
-// The terminal's modes come back with terminal_keys_end, at exit, on the
-// signals that end the program (SIGINT, SIGTERM, SIGHUP) and while it is
-// stopped by Ctrl-Z. False, changing nothing, without such a terminal.
-bool terminal_keys_begin();
+// With `controlling_terminal`, the keys of the program's controlling
+// terminal (the console on Windows) instead, for a program whose standard
+// input carries data. The terminal's modes come back with terminal_keys_end,
+// at exit, on the signals that end the program (SIGINT, SIGTERM, SIGHUP) and
+// while it is stopped by Ctrl-Z. False, changing nothing, without such a
+// terminal.
+bool terminal_keys_begin(bool controlling_terminal = false);
 // Puts the terminal back as terminal_keys_begin found it; harmless twice.
 void terminal_keys_end();
 // The next key, after waiting up to `timeout_ms` for one; NONE when none
@@ -34,6 +37,11 @@ KeyPress terminal_wait_key(int32_t timeout_ms);
 // on the spot.
 void terminal_catch_interrupts();
 bool terminal_interrupted();
+// Ends the program by the interrupt that was caught, as if it had not been
+// caught (POSIX: the signal again, with its default action, so a shell loop
+// around the program stops too; Windows: the status of a console program
+// ended by Ctrl-C). Call it once the terminal is put back.
+[[noreturn]] void terminal_end_by_interrupt();
 
 // True when the program is alone on its console: on Windows, started from
 // Explorer rather than from a console window, so that the console closes
@@ -45,6 +53,10 @@ bool terminal_console_is_own();
 bool terminal_is_terminal(FILE* stream);
 // Columns of the terminal behind the stream; 0 when it has none or they are unknown.
 int32_t terminal_columns(FILE* stream);
+// Lets the stream's terminal take the cursor and erase sequences ESC [ K,
+// ESC [ 2K and ESC [ A (a Windows console needs them switched on); false
+// where it cannot.
+bool terminal_line_controls(FILE* stream);
 
 // Standard input and output carry bytes unchanged (no line-end translation).
 void standard_streams_binary();

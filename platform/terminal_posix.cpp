@@ -23,8 +23,10 @@ constexpr int PENDING_CAPACITY = 32;
 
 struct Terminal {
     volatile sig_atomic_t keys_on;      // raw modes applied, `saved` holds the old ones
-    volatile sig_atomic_t interrupted;  // Ctrl-C, SIGTERM or SIGHUP seen
+    volatile sig_atomic_t interrupted;  // the first of Ctrl-C (SIGINT), SIGTERM or SIGHUP seen; 0: none
     bool exit_hook_set;
+    int fd;                             // the terminal the keys come from
+    bool fd_opened;                     // fd is the controlling terminal, opened by us
     termios saved;                      // modes found by terminal_keys_begin
     unsigned char pending[PENDING_CAPACITY];  // bytes read, not yet made keys
     int pending_count;
@@ -32,24 +34,24 @@ struct Terminal {
 
 Terminal terminal;
 
-bool in_foreground() { return tcgetpgrp(STDIN_FILENO) == getpgrp(); }
+bool in_foreground(int fd) { return tcgetpgrp(fd) == getpgrp(); }
 
 void apply_raw_modes() {
     termios raw = terminal.saved;
     raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO | ECHONL));
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
-    tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+    tcsetattr(terminal.fd, TCSANOW, &raw);
 }
 
 void restore_modes() {
-    if (terminal.keys_on) tcsetattr(STDIN_FILENO, TCSANOW, &terminal.saved);
+    if (terminal.keys_on) tcsetattr(terminal.fd, TCSANOW, &terminal.saved);
 }
 
-void on_interrupt(int) {
+void on_interrupt(int signal_number) {
     int saved_errno = errno;
     restore_modes();
-    terminal.interrupted = 1;
+    if (terminal.interrupted == 0) terminal.interrupted = signal_number;
     errno = saved_errno;
 }
 
@@ -72,21 +74,21 @@ void on_stop(int) {
     pthread_sigmask(SIG_UNBLOCK, &stop, nullptr);
     raise(SIGTSTP);  // stopped here until SIGCONT
     set_handler(SIGTSTP, on_stop);
-    if (terminal.keys_on && in_foreground()) apply_raw_modes();
+    if (terminal.keys_on && in_foreground(terminal.fd)) apply_raw_modes();
     errno = saved_errno;
 }
 
 void restore_at_exit() { terminal_keys_end(); }
 
 bool wait_readable(int timeout_ms) {
-    pollfd input{STDIN_FILENO, POLLIN, 0};
+    pollfd input{terminal.fd, POLLIN, 0};
     return poll(&input, 1, timeout_ms) > 0 && (input.revents & POLLIN) != 0;
 }
 
 // More bytes of standard input into `pending`, without blocking.
 void read_pending() {
     while (terminal.pending_count < PENDING_CAPACITY && wait_readable(0)) {
-        ssize_t got = read(STDIN_FILENO, terminal.pending + terminal.pending_count,
+        ssize_t got = read(terminal.fd, terminal.pending + terminal.pending_count,
                            static_cast<size_t>(PENDING_CAPACITY - terminal.pending_count));
         if (got <= 0) return;
         terminal.pending_count += static_cast<int>(got);
@@ -152,10 +154,16 @@ KeyPress next_pending_key() {
 
 }  // namespace
 
-bool terminal_keys_begin() {
+bool terminal_keys_begin(bool controlling_terminal) {
     if (terminal.keys_on) return true;
-    if (!isatty(STDIN_FILENO) || !in_foreground()) return false;
-    if (tcgetattr(STDIN_FILENO, &terminal.saved) != 0) return false;
+    int fd = controlling_terminal ? open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC) : STDIN_FILENO;
+    if (fd < 0) return false;
+    if (!isatty(fd) || !in_foreground(fd) || tcgetattr(fd, &terminal.saved) != 0) {
+        if (controlling_terminal) close(fd);
+        return false;
+    }
+    terminal.fd = fd;
+    terminal.fd_opened = controlling_terminal;
     terminal.pending_count = 0;
     if (!terminal.exit_hook_set) {
         std::atexit(restore_at_exit);
@@ -173,6 +181,9 @@ void terminal_keys_end() {
     restore_modes();
     terminal.keys_on = 0;
     set_handler(SIGTSTP, SIG_DFL);
+    if (terminal.fd_opened) close(terminal.fd);
+    terminal.fd_opened = false;
+    terminal.fd = STDIN_FILENO;
 }
 
 KeyPress terminal_wait_key(int32_t timeout_ms) {
@@ -193,6 +204,18 @@ void terminal_catch_interrupts() {
 
 bool terminal_interrupted() { return terminal.interrupted != 0; }
 
+void terminal_end_by_interrupt() {
+    int signal_number = terminal.interrupted != 0 ? static_cast<int>(terminal.interrupted) : SIGINT;
+    terminal_keys_end();
+    set_handler(signal_number, SIG_DFL);
+    sigset_t ending;
+    sigemptyset(&ending);
+    sigaddset(&ending, signal_number);
+    pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
+    raise(signal_number);
+    _exit(128 + signal_number);  // not reached: the default action ends the process
+}
+
 // A terminal outlives the programs it runs.
 bool terminal_console_is_own() { return false; }
 
@@ -202,6 +225,12 @@ int32_t terminal_columns(FILE* stream) {
     winsize size{};
     if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
     return size.ws_col;
+}
+
+// Every terminal of today takes them; a dumb one does not.
+bool terminal_line_controls(FILE* stream) {
+    const char* type = std::getenv("TERM");
+    return isatty(fileno(stream)) != 0 && (type == nullptr || std::strcmp(type, "dumb") != 0);
 }
 
 // POSIX streams never translate line ends.

@@ -19,6 +19,7 @@ struct Terminal {
     volatile LONG keys_on;        // the mode was changed and must be put back
     volatile LONG interrupted;    // Ctrl-C, Ctrl-Break or the window closing
     bool exit_hook_set;
+    bool input_opened;            // `input` is CONIN$, opened by us
 };
 
 Terminal terminal;
@@ -117,12 +118,20 @@ KeyPress read_waiting_key() {
 
 }  // namespace
 
-bool terminal_keys_begin() {
+bool terminal_keys_begin(bool controlling_terminal) {
     if (terminal.keys_on) return true;
-    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    // The console's own input, whatever standard input was redirected from.
+    HANDLE input = controlling_terminal ? CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
+                                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                                      nullptr)
+                                        : GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
-    if (input == INVALID_HANDLE_VALUE || input == nullptr || !GetConsoleMode(input, &mode)) return false;
+    if (input == INVALID_HANDLE_VALUE || input == nullptr || !GetConsoleMode(input, &mode)) {
+        if (controlling_terminal && input != INVALID_HANDLE_VALUE) CloseHandle(input);
+        return false;
+    }
     terminal.input = input;
+    terminal.input_opened = controlling_terminal;
     terminal.saved_mode = mode;
     if (!terminal.exit_hook_set) {
         std::atexit(restore_at_exit);
@@ -140,6 +149,8 @@ void terminal_keys_end() {
     if (!terminal.keys_on) return;
     restore_mode();
     terminal.keys_on = 0;
+    if (terminal.input_opened) CloseHandle(terminal.input);
+    terminal.input_opened = false;
 }
 
 KeyPress terminal_wait_key(int32_t timeout_ms) {
@@ -161,6 +172,12 @@ void terminal_catch_interrupts() { SetConsoleCtrlHandler(on_console_event, TRUE)
 
 bool terminal_interrupted() { return terminal.interrupted != 0; }
 
+// STATUS_CONTROL_C_EXIT: what cmd and PowerShell see of a program Ctrl-C ended.
+void terminal_end_by_interrupt() {
+    terminal_keys_end();
+    ExitProcess(0xC000013Au);
+}
+
 bool terminal_console_is_own() {
     DWORD processes[2];
     return GetConsoleProcessList(processes, 2) == 1;
@@ -177,6 +194,19 @@ int32_t terminal_columns(FILE* stream) {
     auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
     if (handle == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(handle, &info)) return 0;
     return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+#ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
+#define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
+#endif
+
+// Consoles from Windows 10 on take them once asked to; older ones refuse.
+bool terminal_line_controls(FILE* stream) {
+    DWORD mode = 0;
+    auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) return false;
+    return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+           SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
 void standard_streams_binary() {

@@ -5,16 +5,18 @@
 // replay's time step (frames_per_tick output frames); a row lasts speed +
 // pattern_delay_ticks ticks; an order position is an index into `orders`.
 //
-// The public header declares song_load and song_free; they live with the
-// output stream (player/output/song_lifetime.cpp), which stops a playing song
-// before its memory goes. This layer reads and releases the records only.
+// A Song is the module alone: the loader writes it and nothing changes it
+// afterwards, so any number of players may read one Song at once. What a
+// play changes (the position, the channels, the finetunes E5x sets) lives
+// in the player's PlayState (player/replay/play_state.h).
 #pragma once
 
 #include <cstdint>
 
-#include "korvanti/player.h"
+namespace korvanti {
 
 struct FileHandle;
+struct PlayState;
 
 // One cell of a pattern, unpacked.
 struct NoteCell {
@@ -96,24 +98,26 @@ struct Pattern {
     NoteCell* cells;    // row_count * channel_count cells, row-major; null when there are none
 };
 
+constexpr uint8_t LOOP_NONE = 1;
+constexpr uint8_t LOOP_FORWARD = 2;
+constexpr uint8_t LOOP_PINGPONG = 4;
+
 struct Sample {
     int16_t* data;         // length + 8 frames, owned; null when length is 0
     uint32_t length;       // frames
     uint32_t loop_start;   // first frame of the loop
     uint32_t loop_length;  // frames in the loop; loop_start + loop_length <= length
     uint8_t volume;        // default volume, 0..64 in a well-formed file
-    int8_t finetune;       // -128..127, 1/128 semitone; effect E5 may change it during play
+    int8_t finetune;       // -128..127, 1/128 semitone, as stored; E5x changes the player's copy
     int32_t panning;       // default panning 0..255
     uint8_t bits;          // 16 once loaded
     uint8_t loop_type;     // LOOP_NONE, LOOP_FORWARD or LOOP_PINGPONG
     int8_t relative_note;  // semitones added to the played note
     uint8_t stored_bits;   // 8 or 16: the width of the data in the file
+    int32_t number;        // 1..sample_total within its Song; 0 for the shared empty Sample
+    uint32_t stored_length_bytes;  // the data's length as the header gives it, before any cut
     char name[22];         // as stored, zero-padded; not zero-terminated when all 22 are used
 };
-
-constexpr uint8_t LOOP_NONE = SAMPLE_LOOP_NONE;
-constexpr uint8_t LOOP_FORWARD = SAMPLE_LOOP_FORWARD;
-constexpr uint8_t LOOP_PINGPONG = SAMPLE_LOOP_PINGPONG;
 
 // Envelope flag bits.
 constexpr uint8_t ENVELOPE_ON = 1;
@@ -127,7 +131,7 @@ struct EnvelopePoint {
 
 struct Instrument {
     int32_t sample_count;               // 0..16
-    Sample* samples[16];                // slots from sample_count on: the shared empty Sample
+    const Sample* samples[16];          // slots from sample_count on: the shared empty Sample
     uint8_t keymap[96];                 // sample slot per note; 16 or more selects the empty Sample
     EnvelopePoint volume_envelope[12];  // as stored
     EnvelopePoint panning_envelope[12];
@@ -149,18 +153,26 @@ struct Instrument {
     char name[22];     // as stored, zero-padded
 };
 
-using SongHook = void (*)(Song* song);
+// The tick routine and the optional start hook, called with the play that
+// runs the song.
+using SongHook = void (*)(PlayState* play);
+
+// Optional supplier of sample data in place of the file's: writes byte_count
+// bytes of plain (not delta-coded) values, signed bytes for bits 8, signed
+// 16-bit values in host order for bits 16. Indices count from 0.
+using SampleDataSource = void (*)(void* destination, int32_t byte_count, int32_t bits, int32_t instrument_index,
+                                  int32_t sample_index);
+
+constexpr int32_t MAX_INSTRUMENTS = 256;
+constexpr int32_t MAX_SAMPLE_NUMBER = MAX_INSTRUMENTS * 16;  // Sample::number at most
+constexpr int32_t MAX_WARNINGS = 4;
+constexpr int32_t WARNING_LENGTH = 400;
 
 struct Song {
     // Module data, written by the loader only.
     Pattern* patterns;        // pattern_count records, owned
     Instrument* instruments;  // instrument_count records, owned
 
-    // Playback: the tick clock.
-    int32_t tick_frames_left;  // output frames left in the current tick
-    int32_t frames_per_tick;   // output frames per tick at the current tempo, > 0 during play
-
-    // Module data.
     int16_t song_length;       // leading entries of `orders` that make up the song, 1..256
     int16_t restart_position;  // order index after the last of the song_length entries
     int16_t channel_count;     // 1..32
@@ -175,39 +187,32 @@ struct Song {
     char name[20];            // as stored, zero-padded
     char tracker_name[20];    // as stored, zero-padded
     uint16_t format_version;  // as stored, 0x0104 for 1.04
-
-    // Playback position, from least to most granular and what moves it.
-    int32_t global_volume;        // 0..64
-    uint8_t global_volume_slide;  // memory of effect H, one for the song
-    int32_t tick;                 // tick within the row, 0 = the row's first tick
-    int32_t speed;                // ticks per row
-    int32_t bpm;                  // as last given to set_tempo
-    int32_t row;
-    int32_t order;
-    int32_t pattern_delay_ticks;  // extra ticks of the current row (EE)
-    int32_t next_row;             // -1: none pending
-    int32_t next_order;           // -1: none pending
-    int32_t elapsed_ms;           // audio rendered, written by the output stream only
-    int32_t channel_notes[32];    // 1 when the current row gave the channel a note
+    int32_t sample_total;     // samples of all instruments, numbered 1..sample_total
+    int32_t stored_pattern_count;
 
     SongHook on_play_start;  // optional; the loader leaves it null
     SongHook on_tick;        // sequencer_tick once song_load has it
     SampleDataSource sample_data_source;  // optional
-    int32_t end_passes;  // passes through the song that make its end; 0 none (song_set_passes)
+
+    // Damage the loader met and played through, one line each for a person.
+    int32_t warning_count;
+    char warnings[MAX_WARNINGS][WARNING_LENGTH];
 };
 
 constexpr uint16_t SONG_LINEAR_FREQUENCIES = 1;
 
-// Shared all-zero records standing for every missing sample or instrument.
-extern Sample empty_sample;
-extern Instrument empty_instrument;
+// Shared all-zero records standing for every missing sample or instrument;
+// never written.
+extern const Sample empty_sample;
+extern const Instrument empty_instrument;
 
-// song_load's module part: null when the file cannot be opened or is
-// refused. The Song is released with song_release (song_free, once it may
-// have played).
-Song* song_load_module(const char* file_name, SampleDataSource sample_data_source);
-// Releases the Song and all it owns; nothing may play it any more. Null: nothing.
+// What song_load_module says about a module it could not load.
+enum class LoadResult { LOADED, NO_MEMORY, NOT_XM, UNSUPPORTED };
+
+// The module of the open file `file` on a fresh Song; null on failure, with
+// the reason in *result. The Song is released with song_release.
+Song* song_load_module(FileHandle* file, SampleDataSource sample_data_source, LoadResult* result);
+// Releases the Song and all it owns. Null: nothing.
 void song_release(Song* song);
-// The loader proper, on a fresh zero-filled Song. Leaves the file open and
-// what it allocated in place on failure; song_load_module cleans up.
-bool xm_load(Song* song, FileHandle* file);
+
+}  // namespace korvanti

@@ -2,7 +2,9 @@
 // lengths and loops, copied out of the Song's records.
 #include <cstring>
 
-#include "player/module/song.h"
+#include "player/module/song_info.h"
+
+namespace korvanti {
 
 namespace {
 
@@ -24,9 +26,9 @@ const Instrument* instrument_at(const Song* song, int32_t instrument) {
 
 }  // namespace
 
-bool song_info(const Song* song, SongInfo* info) {
+bool song_info(const Song* song, korvanti_song_info* info) {
     if (song == nullptr || info == nullptr) return false;
-    *info = SongInfo{};
+    *info = korvanti_song_info{};
     copy_name(info->name, song->name, sizeof song->name);
     copy_name(info->tracker_name, song->tracker_name, sizeof song->tracker_name);
     info->format_version = song->format_version;
@@ -44,22 +46,22 @@ bool song_info(const Song* song, SongInfo* info) {
     return true;
 }
 
-bool song_instrument_info(const Song* song, int32_t instrument, InstrumentInfo* info) {
+bool song_instrument_info(const Song* song, int32_t instrument, korvanti_instrument_info* info) {
     const Instrument* record = instrument_at(song, instrument);
     if (record == nullptr || info == nullptr) return false;
-    *info = InstrumentInfo{};
+    *info = korvanti_instrument_info{};
     copy_name(info->name, record->name, sizeof record->name);
     info->sample_count = record->sample_count;
     return true;
 }
 
-bool song_sample_info(const Song* song, int32_t instrument, int32_t sample, SampleInfo* info) {
+bool song_sample_info(const Song* song, int32_t instrument, int32_t sample, korvanti_sample_info* info) {
     const Instrument* record = instrument_at(song, instrument);
     if (record == nullptr || info == nullptr || sample < 0 || sample >= record->sample_count || sample >= 16)
         return false;
     const Sample* stored = record->samples[sample];
     if (stored == nullptr) return false;
-    *info = SampleInfo{};
+    *info = korvanti_sample_info{};
     copy_name(info->name, stored->name, sizeof stored->name);
     info->length = stored->length;
     info->loop_start = stored->loop_start;
@@ -68,3 +70,5 @@ bool song_sample_info(const Song* song, int32_t instrument, int32_t sample, Samp
     info->stored_bits = stored->stored_bits;
     return true;
 }
+
+}  // namespace korvanti

@@ -2,11 +2,15 @@
 // fadeout. The sample headers and data follow in xm_samples.cpp.
 #include "player/module/xm_reader.h"
 
+namespace korvanti {
+
 namespace {
 
 constexpr uint32_t MAX_SAMPLES = 16;
 constexpr uint8_t MAX_ENVELOPE_POINTS = 12;
 constexpr int32_t NAME_BYTES = 22;  // then the type byte, not used
+// Size, name, type and sample count: all an instrument without samples needs.
+constexpr int64_t EMPTY_INSTRUMENT_BYTES = 29;
 
 // Keymap (96), two envelopes (2 x 48) and the 16 bytes from the volume point
 // count to the fadeout, as they lie in the file.
@@ -59,23 +63,33 @@ void read_instrument_tail(Instrument* instrument, ModuleReader& reader) {
 
 }  // namespace
 
-bool xm_load_instrument(Song* song, ModuleReader& reader, int32_t instrument_index) {
+LoadResult xm_load_instrument(Song* song, ModuleReader& reader, int32_t instrument_index) {
     Instrument* instrument = &song->instruments[instrument_index];
     const int64_t start = reader_position(reader);
-    const int64_t end = start + reader_u32(reader);  // the sample headers begin here
+    if (reader_whole_so_far(reader)) reader.short_read = false;
+    const uint32_t header_size = reader_u32(reader);
+    const int64_t end = start + header_size;  // the sample headers begin here
     reader_bytes(reader, reinterpret_cast<uint8_t*>(instrument->name), NAME_BYTES);
     reader_u8(reader);
     const uint32_t sample_count = reader_u16(reader);
-    if (sample_count > MAX_SAMPLES) return false;
+    if (sample_count > MAX_SAMPLES) return LoadResult::UNSUPPORTED;
     instrument->sample_count = static_cast<int32_t>(sample_count);
 
     if (sample_count == 0) {
-        for (Sample*& slot : instrument->samples) slot = &empty_sample;
+        for (const Sample*& slot : instrument->samples) slot = &empty_sample;
+        if (reader.short_read) {
+            reader_note_cut(reader, ModulePart::INSTRUMENT, instrument_index, 0, start, EMPTY_INSTRUMENT_BYTES);
+        }
+        // Whole with its first bytes, whatever size it gives: the next part finds the end.
         reader_seek(reader, end);
-        return true;
+        if (reader_whole_so_far(reader)) reader.short_read = false;
+        return LoadResult::LOADED;
     }
     reader_u32(reader);  // sample header size: every sample header is taken as 40 bytes
     read_instrument_tail(instrument, reader);
     reader_seek(reader, end);
+    if (reader.short_read) reader_note_cut(reader, ModulePart::INSTRUMENT, instrument_index, 0, start, header_size);
     return xm_load_samples(song, reader, instrument_index);
 }
+
+}  // namespace korvanti

@@ -6,12 +6,15 @@
 
 #include "player/module/xm_reader.h"
 
+namespace korvanti {
+
 namespace {
 
 constexpr uint8_t TYPE_FORWARD = 0x01;
 constexpr uint8_t TYPE_PINGPONG = 0x02;
 constexpr uint8_t TYPE_16_BIT = 0x10;
 constexpr int32_t NAME_BYTES = 22;  // after a reserved byte
+constexpr int64_t SAMPLE_HEADER_BYTES = 40;
 constexpr size_t TAIL_FRAMES = 8;
 
 void make_unlooped(Sample* sample) {
@@ -47,6 +50,7 @@ void read_sample_header(Sample* sample, ModuleReader& reader) {
         return static_cast<uint32_t>(bytes_u16(header + at)) | static_cast<uint32_t>(bytes_u16(header + at + 2)) << 16;
     };
     sample->length = u32(0);
+    sample->stored_length_bytes = sample->length;
     sample->loop_start = u32(4);
     sample->loop_length = u32(8);
     sample->volume = header[12];
@@ -104,7 +108,7 @@ void set_guard_frame(Sample* sample) {
 
 // Reads (or has the song's source supply) one sample's data into 16-bit
 // frames with the guard frame and the zero tail.
-bool read_sample_data(Song* song, Sample* sample, ModuleReader& reader, int32_t instrument_index,
+bool read_sample_data(const Song* song, Sample* sample, ModuleReader& reader, int32_t instrument_index,
                       int32_t sample_index) {
     // A file cut short keeps only the frames it holds.
     limit_frames(sample, reader_bytes_left(reader));
@@ -139,21 +143,40 @@ bool read_sample_data(Song* song, Sample* sample, ModuleReader& reader, int32_t 
     return true;
 }
 
+// The bytes the header says the data takes: whole frames only, an odd byte
+// of 16-bit data is not read.
+int64_t stored_data_bytes(const Sample* sample) {
+    return sample->stored_bits == 16 ? sample->stored_length_bytes / 2 * 2 : sample->stored_length_bytes;
+}
+
 }  // namespace
 
-bool xm_load_samples(Song* song, ModuleReader& reader, int32_t instrument_index) {
+LoadResult xm_load_samples(Song* song, ModuleReader& reader, int32_t instrument_index) {
     Instrument* instrument = &song->instruments[instrument_index];
+    Sample* samples[16] = {};
     for (int32_t j = 0; j < instrument->sample_count; ++j) {
-        Sample* sample = static_cast<Sample*>(std::calloc(1, sizeof(Sample)));
-        if (!sample) return false;
-        instrument->samples[j] = sample;
-        read_sample_header(sample, reader);
+        samples[j] = static_cast<Sample*>(std::calloc(1, sizeof(Sample)));
+        if (!samples[j]) return LoadResult::NO_MEMORY;
+        instrument->samples[j] = samples[j];
+        const int64_t start = reader_position(reader);
+        read_sample_header(samples[j], reader);
+        if (reader.short_read) {
+            reader_note_cut(reader, ModulePart::SAMPLE_HEADER, instrument_index, j, start, SAMPLE_HEADER_BYTES);
+        }
     }
     for (int32_t j = instrument->sample_count; j < 16; ++j) instrument->samples[j] = &empty_sample;
     // The data of the samples follows their headers, in header order.
     for (int32_t j = 0; j < instrument->sample_count; ++j) {
-        Sample* sample = instrument->samples[j];
-        if (sample->length != 0 && !read_sample_data(song, sample, reader, instrument_index, j)) return false;
+        Sample* sample = samples[j];
+        const int64_t start = reader_position(reader);
+        if (start + stored_data_bytes(sample) > reader.file_size) {
+            reader_note_cut(reader, ModulePart::SAMPLE_DATA, instrument_index, j, start, stored_data_bytes(sample));
+        }
+        if (sample->length != 0 && !read_sample_data(song, sample, reader, instrument_index, j)) {
+            return LoadResult::NO_MEMORY;
+        }
     }
-    return true;
+    return LoadResult::LOADED;
 }
+
+}  // namespace korvanti

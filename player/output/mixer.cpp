@@ -17,11 +17,11 @@
 // This file holds what every target shares: segments, ramps, loop points,
 // the plain loops, and the choice of loop set (mixer_loops.h).
 //
-// Where the time goes: a note change leaves the old voice looping at level 0,
-// so half the voices of a busy song are often silent; they only move their
-// position. The rest is the steady loops (a third of a whole-song render to a
-// file on 512-bit units; ramps a tenth of that, and the work per segment
-// here a fifth).
+// Where the time goes: a note change leaves the old voice fading to level 0
+// on the channel's other voice; once silent, that voice is passed over (it is
+// never heard or read again before a later note overwrites it). The rest is
+// the steady loops (a third of a whole-song render to a file on 512-bit
+// units; ramps a tenth of that, and the work per segment here a fifth).
 #include "player/output/mixer.h"
 
 #include <algorithm>
@@ -31,8 +31,7 @@
 #include "player/module/song.h"
 #include "player/output/mixer_loops.h"
 
-int32_t ramp_frames_total = 128;
-float ramp_reciprocal = 1.0f / 128;
+namespace korvanti {
 
 namespace {
 
@@ -125,20 +124,6 @@ void clip_plain(int16_t* dst, const float* src, int64_t value_count) {
 
 constexpr MixLoops PLAIN_LOOPS = {MixLoop::PLAIN, "plain", mix_steady_plain, mix_ramp_plain, clip_plain};
 
-const MixLoops* available_loops(MixLoop kind) {
-    return kind == MixLoop::PLAIN ? &PLAIN_LOOPS : target_mix_loops(kind);
-}
-
-const MixLoops* fastest_loops() {
-    for (int k = MIX_LOOP_COUNT - 1; k > 0; --k) {
-        const MixLoops* loops = target_mix_loops(static_cast<MixLoop>(k));
-        if (loops) return loops;
-    }
-    return &PLAIN_LOOPS;
-}
-
-// Chosen while static data is set up; mix_voices is first called long after.
-const MixLoops* loops_in_use = fastest_loops();
 
 // Gains of 0 on both sides: every frame would add x * 0.0 to the buffer, a
 // zero that leaves each float as it is (the buffer is cleared to +0.0 and sums
@@ -213,14 +198,46 @@ int32_t frames_to_loop_point(uint64_t position, uint64_t step, bool forward, uin
     return (int32_t)frames;
 }
 
-float ramp_step_toward(int32_t target, int32_t level) {
+// frames_to_loop_point for a voice crossing loop points one after another at
+// one step: the quotient is first looked for next to the last one (`guess`),
+// which it nearly always equals or neighbours; the division only where not.
+// The same answer in every case.
+int32_t frames_to_loop_point_near(uint64_t position, uint64_t step, bool forward, uint32_t loop_start,
+                                  uint32_t loop_end, int32_t len, bool* boundary, uint64_t* guess) {
+    uint64_t distance = forward ? ((uint64_t)loop_end << 32) - position
+                                : position - ((uint64_t)loop_start << 32);
+    if ((distance >> 32) >= (uint64_t{1} << 24)) return len;
+    uint64_t step24 = step >> 8;
+    if (step24 == 0) return len;
+    uint64_t units = distance >> 8;
+    uint64_t reach = 0;
+    if (__builtin_mul_overflow((uint64_t)len, step24, &reach) || (uint64_t)len > (uint64_t{1} << 20)) {
+        return frames_to_loop_point(position, step, forward, loop_start, loop_end, len, boundary);
+    }
+    if (reach < units) return len;
+    // ceil(units / step24): the least q with q * step24 >= units. The guess is
+    // at most len here, so no product below overflows.
+    uint64_t frames = *guess <= (uint64_t)len ? *guess : (uint64_t)len;
+    uint64_t product = frames * step24;
+    if (product < units) {
+        frames = units - product <= step24 ? frames + 1 : units / step24 + (units % step24 != 0);
+    } else if (frames > 0 && product - step24 >= units) {
+        frames = product - step24 - units < step24 ? frames - 1 : units / step24 + (units % step24 != 0);
+    }
+    *guess = frames;
+    if (frames > (uint64_t)len) return len;
+    *boundary = true;
+    return (int32_t)frames;
+}
+
+float ramp_step_toward(int32_t target, int32_t level, float ramp_reciprocal) {
     double difference = (double)((int64_t)target - (level >> 8));
     return (float)(difference * (double)GAIN_SCALE * (double)ramp_reciprocal);
 }
 
 // Goes on with the ramp in progress, or sets up a new one from the level
 // heard now. Returns the ramp's frames left (0 = none).
-int32_t ramp_setup(Voice* voice) {
+int32_t ramp_setup(Voice* voice, const MixerSettings& settings) {
     if (voice->ramp_frames != 0 && voice->left_volume == voice->ramp_left_target &&
         voice->right_volume == voice->ramp_right_target) {
         return voice->ramp_frames;
@@ -229,10 +246,11 @@ int32_t ramp_setup(Voice* voice) {
     voice->ramp_right_target = voice->right_volume;
     bool left_moves = voice->left_volume != (voice->left_level >> 8);
     bool right_moves = voice->right_volume != (voice->right_level >> 8);
-    voice->left_ramp_step = left_moves ? ramp_step_toward(voice->left_volume, voice->left_level) : 0.0f;
+    voice->left_ramp_step =
+        left_moves ? ramp_step_toward(voice->left_volume, voice->left_level, settings.ramp_reciprocal) : 0.0f;
     voice->right_ramp_step =
-        right_moves ? ramp_step_toward(voice->right_volume, voice->right_level) : 0.0f;
-    voice->ramp_frames = left_moves || right_moves ? ramp_frames_total : 0;
+        right_moves ? ramp_step_toward(voice->right_volume, voice->right_level, settings.ramp_reciprocal) : 0.0f;
+    voice->ramp_frames = left_moves || right_moves ? settings.ramp_frames_total : 0;
     return voice->ramp_frames;
 }
 
@@ -296,9 +314,25 @@ float level_gain(int32_t level) {
     return (float)((double)level * LEVEL_SCALE * (double)GAIN_SCALE);
 }
 
+// The gains a ramp reaches after `frames` frames, one addition after another
+// as the loops form them, without mixing anything.
+MixGains ramp_gains_after(const MixRamp& ramp, int32_t frames) {
+    if (ramp_sums_exact(ramp, frames)) {
+        return MixGains{ramp.gains.left + (double)frames * ramp.steps.left,
+                        ramp.gains.right + (double)frames * ramp.steps.right};
+    }
+    double left = ramp.gains.left;
+    double right = ramp.gains.right;
+    for (int32_t k = 0; k < frames; ++k) {
+        left += ramp.steps.left;
+        right += ramp.steps.right;
+    }
+    return MixGains{left, right};
+}
+
 // The gains and the len frames of one segment; returns the position after them.
 uint64_t mix_segment(Voice* voice, const Sample* sample, float* out, int32_t len, uint64_t position,
-                     uint64_t step, bool forward, int32_t ramp_frames) {
+                     uint64_t step, bool forward, int32_t ramp_frames, const MixLoops* loops) {
     if (len <= 0) return position;
     MixSource source = {sample->data, sample->data ? (uint64_t)sample->length + 8 : 0, position, step, forward};
     bool in_bounds = segment_in_bounds(position, step, len, forward, source.available);
@@ -307,7 +341,7 @@ uint64_t mix_segment(Voice* voice, const Sample* sample, float* out, int32_t len
             return advance_silently(position, step, len, forward);
         }
         MixGains gains = {(double)volume_gain(voice->left_volume), (double)volume_gain(voice->right_volume)};
-        if (in_bounds) return loops_in_use->steady(out, len, source, gains);
+        if (in_bounds) return loops->steady(out, len, source, gains);
         MixGains still = {0.0, 0.0};
         return forward ? mix_checked<true>(out, len, source, &gains, still)
                        : mix_checked<false>(out, len, source, &gains, still);
@@ -317,11 +351,29 @@ uint64_t mix_segment(Voice* voice, const Sample* sample, float* out, int32_t len
                     false};
     if (in_bounds) {
         ramp.sums_exact = ramp_sums_exact(ramp, len);
-        position = loops_in_use->ramp(out, len, source, &ramp);
+        position = loops->ramp(out, len, source, &ramp);
     } else {
         position = forward ? mix_checked<true>(out, len, source, &ramp.gains, ramp.steps)
                            : mix_checked<false>(out, len, source, &ramp.gains, ramp.steps);
     }
+    voice->left_level = round_to_level(ramp.gains.left * 255.0 * 256.0);
+    voice->right_level = round_to_level(ramp.gains.right * 255.0 * 256.0);
+    return position;
+}
+
+// The same segment unheard: the voice moves and its levels follow the ramp
+// as if it were mixed, and nothing is added.
+uint64_t skip_segment(Voice* voice, int32_t len, uint64_t position, uint64_t step, bool forward,
+                      int32_t ramp_frames) {
+    if (len <= 0) return position;
+    position = advance_silently(position, step, len, forward);
+    // A ramp that ends with the segment leaves the levels at its targets
+    // (mix_voice sets them): only one cut short needs its gains.
+    if (ramp_frames <= 0 || len >= ramp_frames) return position;
+    MixRamp ramp = {{(double)level_gain(voice->left_level), (double)level_gain(voice->right_level)},
+                    {(double)voice->left_ramp_step, (double)voice->right_ramp_step},
+                    false};
+    ramp.gains = ramp_gains_after(ramp, len);
     voice->left_level = round_to_level(ramp.gains.left * 255.0 * 256.0);
     voice->right_level = round_to_level(ramp.gains.right * 255.0 * 256.0);
     return position;
@@ -348,28 +400,35 @@ void wrap_forward(Voice* voice, const Sample* sample) {
 
 // Ping-pong loop: reflect at the end ahead, and at the other end as long as the
 // reflected position lies beyond it (signed comparisons of the whole part).
-void reflect(Voice* voice, const Sample* sample) {
-    uint32_t loop_start = sample->loop_start;
-    uint32_t loop_end = loop_start + sample->loop_length;
-    uint64_t position = voice_position(voice);
-    for (int32_t k = 0; k < MAX_REFLECTIONS; ++k) {
-        if (voice->direction == 1) {
-            position = 2 * ((uint64_t)loop_end << 32) - 1 - position;
-            voice->direction = 2;
-            if ((int32_t)(position >> 32) >= (int32_t)loop_start) {
-                store_position(voice, position);
-                return;
-            }
+// False when no reflection brings it inside: an empty loop, or a position no
+// step below 256 frames can reach.
+inline bool reflect_position(uint64_t* position, int32_t* direction, uint32_t loop_start, uint32_t loop_end) {
+    uint64_t at = *position;
+    int32_t going = *direction;
+    bool inside = false;
+    for (int32_t k = 0; k < MAX_REFLECTIONS && !inside; ++k) {
+        if (going == 1) {
+            at = 2 * ((uint64_t)loop_end << 32) - 1 - at;
+            going = 2;
+            inside = (int32_t)(at >> 32) >= (int32_t)loop_start;
         } else {
-            position = 2 * ((uint64_t)loop_start << 32) - 1 - position;
-            voice->direction = 1;
-            if ((int32_t)(position >> 32) < (int32_t)loop_end) {
-                store_position(voice, position);
-                return;
-            }
+            at = 2 * ((uint64_t)loop_start << 32) - 1 - at;
+            going = 1;
+            inside = (int32_t)(at >> 32) < (int32_t)loop_end;
         }
     }
-    end_voice(voice);  // an empty loop, or a position no step below 256 frames can reach
+    *position = at;
+    *direction = going;
+    return inside;
+}
+
+void reflect(Voice* voice, const Sample* sample) {
+    uint64_t position = voice_position(voice);
+    if (reflect_position(&position, &voice->direction, sample->loop_start, sample->loop_start + sample->loop_length)) {
+        store_position(voice, position);
+    } else {
+        end_voice(voice);
+    }
 }
 
 // Past the loop point: wrap, reflect or end. False when the voice has ended.
@@ -384,13 +443,177 @@ bool pass_loop_point(Voice* voice, const Sample* sample) {
     return voice->sample != nullptr;
 }
 
-void mix_voice(Voice* voice, float* out, int32_t count) {
+// Unheard and without a ramp: the loop points crossed one after another
+// with the voice's position and direction in locals, the same segments,
+// steps, wraps and reflections mix_voice makes (a ramp_setup that finds no
+// ramp changes nothing the next time either, so it is not asked again).
+// ceil(units / step24), looked for first next to `guess`: a voice crossing
+// one loop at one step takes the same number of frames, or one more or
+// less, nearly every time. The products stay far below 2^64 (steps below
+// 2^40, guesses at most the frames of a call).
+uint64_t crossing_frames(uint64_t units, uint64_t step24, uint64_t guess) {
+    uint64_t product = guess * step24;
+    if (product >= units) {
+        if (guess == 0 || product - step24 < units) return guess;
+        if (product - 2 * step24 < units) return guess - 1;
+    } else if (product + step24 >= units) {
+        return guess + 1;
+    }
+    return units / step24 + (units % step24 != 0);
+}
+
+// A forward loop crossed again and again by a voice whose position has the
+// step's parity (true after its first step): a segment of f frames then
+// moves it by exactly f times the step with bit 0 cleared, and each wrap takes
+// the loop's length off the whole part; the same segments as mix_voice's.
+// Steps below 2^40 (256 frames a frame): no product below overflows.
+void skip_forward_crossings(uint64_t* position_io, int32_t* remaining_io, int64_t segments_left, uint64_t step,
+                            uint32_t loop_start, uint32_t loop_length) {
+    const uint32_t loop_end = loop_start + loop_length;
+    const uint64_t end = (uint64_t)loop_end << 32;
+    const uint64_t move = step & ~uint64_t{1};
+    const uint64_t step24 = step >> 8;
+    uint64_t position = *position_io;
+    int64_t remaining = *remaining_io;
+    uint64_t guess = 0;
+    while (segments_left-- > 0 && remaining > 0) {
+        uint64_t distance = end - position;
+        uint64_t units = distance >> 8;
+        // No loop point within the frames left: they go by in one segment.
+        if ((distance >> 32) >= (uint64_t{1} << 24) || (uint64_t)remaining * step24 < units) {
+            position += (uint64_t)remaining * move;
+            remaining = 0;
+            break;
+        }
+        uint64_t frames = crossing_frames(units, step24, guess);
+        guess = frames;
+        if (frames > (uint64_t)remaining) {
+            position += (uint64_t)remaining * move;
+            remaining = 0;
+            break;
+        }
+        position += frames * move;
+        remaining -= (int64_t)frames;
+        uint32_t whole = (uint32_t)(position >> 32) - loop_length;
+        if (whole >= loop_end) whole = loop_start + (whole - loop_end) % loop_length;
+        position = (uint64_t)whole << 32 | (uint32_t)position;
+    }
+    *position_io = position;
+    *remaining_io = (int32_t)remaining;
+}
+
+// A ping-pong loop crossed again and again: each segment runs to the end
+// ahead, the position is reflected there, and the next one runs back. The
+// same segments, steps and reflections as mix_voice's; false when a
+// reflection cannot bring the position inside (the voice ends).
+bool skip_pingpong_crossings(uint64_t* position_io, int32_t* direction_io, int32_t* remaining_io,
+                             int64_t segments_left, uint64_t step, uint32_t loop_start, uint32_t loop_end) {
+    const uint64_t start = (uint64_t)loop_start << 32;
+    const uint64_t end = (uint64_t)loop_end << 32;
+    const uint64_t step24 = step >> 8;
+    uint64_t guesses[2] = {0, 0};  // backward, forward
+    uint64_t position = *position_io;
+    int32_t direction = *direction_io;
+    int64_t remaining = *remaining_io;
+    bool goes_on = true;
+    while (segments_left-- > 0 && remaining > 0) {
+        bool forward = direction == 1;
+        uint64_t distance = forward ? end - position : position - start;
+        uint64_t units = distance >> 8;
+        if ((distance >> 32) >= (uint64_t{1} << 24) || (uint64_t)remaining * step24 < units) {
+            position = advance_silently(position, step, (int32_t)remaining, forward);
+            remaining = 0;
+            break;
+        }
+        uint64_t frames = crossing_frames(units, step24, guesses[forward]);
+        guesses[forward] = frames;
+        if (frames > (uint64_t)remaining) {
+            position = advance_silently(position, step, (int32_t)remaining, forward);
+            remaining = 0;
+            break;
+        }
+        if (frames > 0) position = advance_silently(position, step, (int32_t)frames, forward);
+        remaining -= (int64_t)frames;
+        if (!reflect_position(&position, &direction, loop_start, loop_end)) {
+            goes_on = false;
+            break;
+        }
+    }
+    *position_io = position;
+    *direction_io = direction;
+    *remaining_io = (int32_t)remaining;
+    return goes_on;
+}
+
+void skip_without_ramp(Voice* voice, const Sample* sample, int32_t remaining, int64_t segments_left) {
+    const uint32_t loop_start = sample->loop_start;
+    const uint32_t loop_length = sample->loop_length;
+    const uint32_t loop_end = loop_start + loop_length;
+    const uint64_t step = voice_step(voice);
+    uint64_t position = voice_position(voice);
+    int32_t direction = voice->direction;
+    uint64_t guess = 1;  // the frames of the previous crossing: most crossings take as many
+    const bool steady_step = (step >> 8) != 0 && step < (uint64_t{1} << 40);
+    const bool forward_loop = (sample->loop_type & LOOP_FORWARD) && loop_length != 0 && steady_step;
+    const bool pingpong_loop = !(sample->loop_type & LOOP_FORWARD) && (sample->loop_type & LOOP_PINGPONG) &&
+                               steady_step;
+    if (pingpong_loop) {
+        if (!skip_pingpong_crossings(&position, &direction, &remaining, segments_left, step, loop_start, loop_end)) {
+            voice->direction = direction;
+            end_voice(voice);
+            return;
+        }
+        store_position(voice, position);
+        voice->direction = direction;
+        return;
+    }
+    while (segments_left-- > 0) {
+        bool forward = direction == 1;
+        if (forward_loop && forward && (position & 1) == (step & 1)) {
+            skip_forward_crossings(&position, &remaining, segments_left + 1, step, loop_start, loop_length);
+            break;
+        }
+        bool boundary = false;
+        int32_t len = frames_to_loop_point_near(position, step, forward, loop_start, loop_end, remaining, &boundary,
+                                                &guess);
+        if (len > 0) position = advance_silently(position, step, len, forward);
+        remaining -= len;
+        if (!boundary) break;
+        bool goes_on = false;
+        if (sample->loop_type & LOOP_FORWARD) {
+            // wrap_forward on the local position
+            goes_on = loop_length != 0;
+            uint32_t whole = (uint32_t)(position >> 32) - loop_length;
+            if (goes_on && whole >= loop_end) whole = loop_start + (whole - loop_end) % loop_length;
+            position = (uint64_t)whole << 32 | (uint32_t)position;
+        } else if (sample->loop_type & LOOP_PINGPONG) {
+            goes_on = reflect_position(&position, &direction, loop_start, loop_end);
+        }
+        if (!goes_on) {
+            voice->direction = direction;
+            end_voice(voice);
+            return;
+        }
+        if (remaining <= 0) break;
+    }
+    store_position(voice, position);
+    voice->direction = direction;
+}
+
+// HEARD false: the voice moves as if mixed and adds nothing (out unused).
+template <bool HEARD>
+void mix_voice(Voice* voice, float* out, int32_t count, const MixerSettings& settings) {
     int32_t remaining = count;
     // Every segment but a rare empty one at a loop point mixes a frame, so
     // this bound is never reached; it only makes a hang impossible.
     int64_t segments_left = 3 * (int64_t)count + 16;
     while (segments_left-- > 0) {
         const Sample* sample = voice->sample;
+        int32_t ramp = ramp_setup(voice, settings);
+        if (!HEARD && ramp == 0) {
+            skip_without_ramp(voice, sample, remaining, segments_left + 1);
+            return;
+        }
         uint32_t loop_end = sample->loop_start + sample->loop_length;
         bool forward = voice->direction == 1;
         uint64_t position = voice_position(voice);
@@ -398,15 +621,18 @@ void mix_voice(Voice* voice, float* out, int32_t count) {
         bool boundary = false;
         int32_t len = frames_to_loop_point(position, step, forward, sample->loop_start, loop_end,
                                            remaining, &boundary);
-        int32_t ramp = ramp_setup(voice);
         bool ramp_cuts = ramp > 0 && len > ramp;
         if (ramp_cuts) {
             len = ramp;
             boundary = false;
         }
-        position = mix_segment(voice, sample, out, len, position, step, forward, ramp);
+        if (HEARD) {
+            position = mix_segment(voice, sample, out, len, position, step, forward, ramp, settings.loops);
+            out += 2 * (int64_t)len;
+        } else {
+            position = skip_segment(voice, len, position, step, forward, ramp);
+        }
         store_position(voice, position);
-        out += 2 * (int64_t)len;
         remaining -= len;
         if (ramp > 0) {
             voice->ramp_frames = ramp - len;
@@ -433,25 +659,54 @@ bool ramp_sums_exact(const MixRamp& ramp, int32_t frames) {
            side_sums_exact(ramp.gains.right, ramp.steps.right, frames);
 }
 
-void mix_voices(float* frames, int32_t count) {
-    if (count <= 0 || !frames) return;
+MixerSettings mixer_settings_for_rate(int32_t rate) {
+    MixerSettings settings;
+    settings.ramp_frames_total = rate * 128 / 44100;
+    settings.ramp_reciprocal = static_cast<float>(1.0 / settings.ramp_frames_total);
+    settings.loops = fastest_mix_loops();
+    return settings;
+}
+
+namespace {
+
+// A retired voice whose fade is over: silent until it is overwritten.
+bool voice_done(const Voice& voice) {
+    return voice.retired && voice.ramp_frames == 0 && voice.left_volume == 0 && voice.right_volume == 0 &&
+           voice.left_level == 0 && voice.right_level == 0;
+}
+
+}  // namespace
+
+void mix_voices(Voice* voice_table, const MixerSettings& settings, uint32_t muted_channels, float* frames,
+                int32_t count) {
+    if (count <= 0) return;
     for (int32_t v = 0; v < MIXED_VOICES; ++v) {
-        if (voice_table[v].sample) mix_voice(&voice_table[v], frames, count);
+        if (!voice_table[v].sample || voice_done(voice_table[v])) continue;
+        bool muted = (muted_channels >> (v & 31)) & 1u;
+        if (frames != nullptr && !muted) {
+            mix_voice<true>(&voice_table[v], frames, count, settings);
+        } else {
+            mix_voice<false>(&voice_table[v], nullptr, count, settings);
+        }
     }
 }
 
 // clip_to_pcm16's rule is in clip_plain above.
-void clip_to_pcm16(int16_t* dst, const float* src, int32_t frame_count) {
+void clip_to_pcm16(const MixerSettings& settings, int16_t* dst, const float* src, int32_t frame_count) {
     if (frame_count <= 0 || !dst || !src) return;
-    loops_in_use->clip(dst, src, 2 * (int64_t)frame_count);
+    settings.loops->clip(dst, src, 2 * (int64_t)frame_count);
 }
 
-bool mixer_choose_loops(MixLoop kind) {
-    const MixLoops* loops = available_loops(kind);
-    if (loops) loops_in_use = loops;
-    return loops != nullptr;
+const MixLoops* mix_loops_of(MixLoop kind) {
+    return kind == MixLoop::PLAIN ? &PLAIN_LOOPS : target_mix_loops(kind);
 }
 
-const MixLoops* mixer_loops() { return loops_in_use; }
+const MixLoops* fastest_mix_loops() {
+    for (int k = MIX_LOOP_COUNT - 1; k > 0; --k) {
+        const MixLoops* loops = target_mix_loops(static_cast<MixLoop>(k));
+        if (loops) return loops;
+    }
+    return &PLAIN_LOOPS;
+}
 
-void mixer_choose_fastest_loops() { loops_in_use = fastest_loops(); }
+}  // namespace korvanti

@@ -9,11 +9,27 @@
 
 #include "player/replay/voice.h"
 
-// Ramp settings, set by player_init from the mixing rate.
-extern int32_t ramp_frames_total;  // mixing_rate * 128 / 44100
-extern float ramp_reciprocal;      // 1.0 / ramp_frames_total
+namespace korvanti {
 
-// Adds count frames (left, right floats) of every playing voice 0..63 into frames.
-void mix_voices(float* frames, int32_t count);
+struct MixLoops;
+
+// What the mixer of one player works with, set from its mixing rate.
+struct MixerSettings {
+    int32_t ramp_frames_total;  // mixing_rate * 128 / 44100
+    float ramp_reciprocal;      // 1.0 / ramp_frames_total
+    const MixLoops* loops;      // the inner loops in use
+};
+
+// The ramp settings of `rate` and the fastest loops.
+MixerSettings mixer_settings_for_rate(int32_t rate);
+
+// Adds count frames (left, right floats) of every playing voice 0..63 of
+// `voice_table` into frames. The voices of channels whose bit is set in
+// `muted_channels`, and all voices when frames is null, move as if mixed and
+// add nothing.
+void mix_voices(Voice* voice_table, const MixerSettings& settings, uint32_t muted_channels, float* frames,
+                int32_t count);
 // Rounds to nearest (ties to even) and clamps 2 * frame_count floats to int16.
-void clip_to_pcm16(int16_t* dst, const float* src, int32_t frame_count);
+void clip_to_pcm16(const MixerSettings& settings, int16_t* dst, const float* src, int32_t frame_count);
+
+}  // namespace korvanti

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace korvanti {
+
 // In order of preference: by default the last one the processor runs is used.
 enum class MixLoop { PLAIN, SSE2, AVX2, AVX512 };
 constexpr int MIX_LOOP_COUNT = 4;
@@ -62,13 +64,10 @@ struct MixLoops {
 // rest): null for a kind this build lacks or this processor cannot run.
 const MixLoops* target_mix_loops(MixLoop kind);
 
-// For tests and benchmarks. Chooses the set of `kind` for mix_voices and
-// clip_to_pcm16; false, changing nothing, when it is not available here.
-bool mixer_choose_loops(MixLoop kind);
-// The set in use now.
-const MixLoops* mixer_loops();
-// Back to the default: the fastest set available.
-void mixer_choose_fastest_loops();
+// The set of `kind`; null when it is not available here.
+const MixLoops* mix_loops_of(MixLoop kind);
+// The fastest set available here: a player's default.
+const MixLoops* fastest_mix_loops();
 
 // Shared by every set.
 
@@ -98,3 +97,5 @@ inline double interpolate_scaled(const int16_t* data, uint64_t position) {
     int64_t fraction = static_cast<uint32_t>(position) >> 1;
     return static_cast<double>(int64_t{pair[0]} * 2147483648 + fraction * (pair[1] - pair[0]));
 }
+
+}  // namespace korvanti

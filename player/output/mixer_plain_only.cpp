@@ -2,4 +2,8 @@
 // alone): mixer.cpp's plain set is all there is.
 #include "player/output/mixer_loops.h"
 
+namespace korvanti {
+
 const MixLoops* target_mix_loops(MixLoop) { return nullptr; }
+
+}  // namespace korvanti

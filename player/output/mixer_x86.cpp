@@ -25,6 +25,8 @@
 
 #include "player/output/mixer_loops.h"
 
+namespace korvanti {
+
 namespace {
 
 __m128d load_frame(const float* frame) {
@@ -366,8 +368,8 @@ __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl")))
 inline void add_round(float* at, WindowReader* reader, int32_t frames, __m512d first_gains,
                       __m512d second_gains) {
     __m512d x = interpolate_eight(reader, frames);
-    __mmask8 first = frames >= 4 ? 0xFF : (__mmask8)((1u << (2 * frames)) - 1);
-    __mmask8 second = frames >= 8 ? 0xFF : frames <= 4 ? 0 : (__mmask8)((1u << (2 * (frames - 4))) - 1);
+    __mmask8 first = (__mmask8)(frames >= 4 ? 0xFFu : (1u << (2 * frames)) - 1);
+    __mmask8 second = (__mmask8)(frames >= 8 ? 0xFFu : frames <= 4 ? 0u : (1u << (2 * (frames - 4))) - 1);
     add_four_frames(at, _mm512_unpacklo_pd(x, x), first_gains, first);
     add_four_frames(at + 8, _mm512_unpackhi_pd(x, x), second_gains, second);
 }
@@ -471,3 +473,5 @@ const MixLoops* target_mix_loops(MixLoop kind) {
         default: return nullptr;
     }
 }
+
+}  // namespace korvanti

@@ -1,12 +1,26 @@
-// The live device of a build that has none (no SDL2 headers were found):
-// it never opens, so player_init fails with a reason; offline rendering
-// needs no device and works as everywhere.
+// The system's sound output in a build that has none (no SDL2 headers were
+// found): it never opens, so a live player cannot be made with it;
+// offline rendering and the clock device work as everywhere.
 #include "player/output/sound_device.h"
 
-bool sound_device_open(int32_t) { return false; }
-const char* sound_device_error() { return "this build has no sound output; render offline instead"; }
-void sound_device_play_loop(const int16_t*, int32_t) {}
-uint64_t sound_device_bytes_played() { return 0; }
-void sound_device_pause(bool) {}
-void sound_device_reset() {}
-void sound_device_close() {}
+namespace korvanti {
+
+namespace {
+
+bool none_open(SoundDevice* device, int32_t) {
+    sound_device_set_error(device, "no sound output", "this build has none", "render offline instead");
+    return false;
+}
+void none_play_loop(SoundDevice*, const int16_t*, int32_t) {}
+uint64_t none_bytes_played(SoundDevice*) { return 0; }
+void none_pause(SoundDevice*, bool) {}
+void none_reset(SoundDevice*) {}
+void none_close(SoundDevice*) {}
+
+constexpr SoundDeviceOps NO_DEVICE = {none_open, none_play_loop, none_bytes_played, none_pause, none_reset, none_close};
+
+}  // namespace
+
+const SoundDeviceOps* system_sound_device() { return &NO_DEVICE; }
+
+}  // namespace korvanti

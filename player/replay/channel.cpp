@@ -4,36 +4,33 @@
 
 #include "player/module/song.h"
 
-Channel channels[CHANNEL_COUNT];
+namespace korvanti {
 
 namespace {
 
 constexpr int KEYMAP_NOTES = 96;
 constexpr int SAMPLE_SLOTS = 16;
 
-// The shared empty Sample is always silent, whatever was stored in it.
-ChannelSource empty_source(Instrument* instrument) {
-    empty_sample.data = nullptr;
-    return {instrument, &empty_sample};
-}
+// The shared empty Sample has no data: it is always silent.
+ChannelSource empty_source(const Instrument* instrument) { return {instrument, &empty_sample}; }
 
 }  // namespace
 
-ChannelSource channel_choose_sample(Channel* channel, Song* song) {
+ChannelSource channel_choose_sample(const Channel* channel, const Song* song) {
     if (!channel || !song || !song->instruments || channel->instrument >= song->instrument_count) {
         return empty_source(&empty_instrument);
     }
-    Instrument* instrument = &song->instruments[channel->instrument];
+    const Instrument* instrument = &song->instruments[channel->instrument];
     // A cell note above 96 that is not key off latches a note past the keymap.
     if (channel->note >= KEYMAP_NOTES) return empty_source(instrument);
     uint8_t slot = instrument->keymap[channel->note];
     if (slot >= SAMPLE_SLOTS) return empty_source(instrument);
-    Sample* sample = instrument->samples[slot];
+    const Sample* sample = instrument->samples[slot];
     if (!sample || sample == &empty_sample) return empty_source(instrument);
     return {instrument, sample};
 }
 
-void reset_channel(Channel* channel, Sample* sample) {
+void reset_channel(Channel* channel, const Sample* sample) {
     if (!sample) sample = &empty_sample;
     channel->volume = sample->volume;
     channel->panning = sample->panning;
@@ -62,3 +59,5 @@ void reset_channel(Channel* channel, Sample* sample) {
 
     channel->update_flags |= VOLUME | PANNING;
 }
+
+}  // namespace korvanti

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace korvanti {
+
 struct Voice;
 struct Song;
 struct Sample;
@@ -74,18 +76,25 @@ struct Channel {
     uint8_t fine_volume_slide;
     uint8_t fine_porta_up;
     uint8_t fine_porta_down;
+
+    // The last linear-table frequency formed, by its period steps: a pitch
+    // that stays the same tick after tick needs no new pow.
+    bool frequency_known;
+    int64_t frequency_steps;
+    int32_t frequency;
 };
 
 constexpr int CHANNEL_COUNT = 32;
-extern Channel channels[CHANNEL_COUNT];
 
 // What a channel plays on this tick.
 struct ChannelSource {
-    Instrument* instrument;  // the shared empty Instrument for a missing one
-    Sample* sample;          // the shared empty Sample for a missing one
+    const Instrument* instrument;  // the shared empty Instrument for a missing one
+    const Sample* sample;          // the shared empty Sample for a missing one
 };
 
 // The per-tick choice of instrument and current sample.
-ChannelSource channel_choose_sample(Channel* channel, Song* song);
+ChannelSource channel_choose_sample(const Channel* channel, const Song* song);
 // Loads a sample's defaults into the channel (a cell named an instrument).
-void reset_channel(Channel* channel, Sample* sample);
+void reset_channel(Channel* channel, const Sample* sample);
+
+}  // namespace korvanti

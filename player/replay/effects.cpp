@@ -1,6 +1,6 @@
-// The effect dispatch: process_later_tick, and the first-tick and later-tick
-// parts of every effect other than the flow effects (sequencer.cpp) and the
-// E effects (effects_extended.cpp). Effects only change channel state and
+// The effect dispatch: the first-tick and later-tick parts of every effect
+// other than the flow effects (sequencer.cpp) and the E effects
+// (effects_extended.cpp). Effects only change channel state and
 // raise update flags; update_voice turns them into pitch and volume once per
 // tick.
 #include "player/replay/effects.h"
@@ -8,9 +8,11 @@
 #include <cstdint>
 
 #include "player/module/song.h"
-#include "player/replay/sequencer.h"
+#include "player/replay/play_state.h"
 #include "player/replay/voice.h"
 #include "player/replay/voice_update.h"
+
+namespace korvanti {
 
 namespace {
 
@@ -44,13 +46,13 @@ void extra_fine_portamento(Channel* channel, uint8_t param) {
 }
 
 // Hxy on later ticks: the upward nibble wins.
-void global_volume_slide(Song* song) {
-    uint8_t x = song->global_volume_slide >> 4;
-    uint8_t y = song->global_volume_slide & 15;
+void global_volume_slide(PlayState* play) {
+    uint8_t x = play->global_volume_slide >> 4;
+    uint8_t y = play->global_volume_slide & 15;
     if (x != 0) {
-        song->global_volume = at_most(song->global_volume + x, 64);
+        play->global_volume = at_most(play->global_volume + x, 64);
     } else if (y != 0) {
-        song->global_volume = at_least(song->global_volume - y, 0);
+        play->global_volume = at_least(play->global_volume - y, 0);
     }
 }
 
@@ -110,7 +112,7 @@ void set_envelope_position(Channel* channel, const Instrument* instrument, uint8
     channel->volume_envelope_value = channel->volume_envelope_fixed >> 16;
 }
 
-void effect_first_tick(Song* song, Channel* channel, const NoteCell& cell,
+void effect_first_tick(PlayState* play, Channel* channel, const NoteCell& cell,
                        const ChannelSource& source, const RowStartValues& before) {
     uint8_t param = cell.param;
     uint8_t x = param >> 4;
@@ -151,12 +153,12 @@ void effect_first_tick(Song* song, Channel* channel, const NoteCell& cell,
             channel->volume = param;
             channel->update_flags |= VOLUME;
             break;
-        case EFFECT_EXTENDED: extended_first_tick(channel, cell, source.sample, before); break;
+        case EFFECT_EXTENDED: extended_first_tick(play, channel, cell, source.sample, before); break;
         case EFFECT_SET_GLOBAL_VOLUME:  // Gxx: other channels hear it at their next VOLUME
-            song->global_volume = at_most(param, 64);
+            play->global_volume = at_most(param, 64);
             channel->update_flags |= VOLUME;
             break;
-        case EFFECT_GLOBAL_VOLUME_SLIDE: remember(&song->global_volume_slide, param); break;
+        case EFFECT_GLOBAL_VOLUME_SLIDE: remember(&play->global_volume_slide, param); break;
         case EFFECT_SET_ENVELOPE_POSITION: set_envelope_position(channel, source.instrument, param); break;
         case EFFECT_PANNING_SLIDE:  // Pxy
             remember(&channel->panning_slide, param);
@@ -180,11 +182,11 @@ void effect_first_tick(Song* song, Channel* channel, const NoteCell& cell,
     }
 }
 
-void effect_later_tick(Song* song, Channel* channel, const NoteCell& cell,
+void effect_later_tick(PlayState* play, Channel* channel, const NoteCell& cell,
                        const ChannelSource& source) {
     switch (cell.effect) {
         case EFFECT_ARPEGGIO:
-            if (cell.param != 0) arpeggio(song, channel, cell.param, source.sample);
+            if (cell.param != 0) arpeggio(play, channel, cell.param, source.sample);
             break;
         case EFFECT_PORTAMENTO_UP:  // not above the highest pitch
             channel->period = at_least(period_add(channel->period, -4 * channel->porta_up_speed), 56);
@@ -216,32 +218,13 @@ void effect_later_tick(Song* song, Channel* channel, const NoteCell& cell,
             break;
         case EFFECT_TREMOLO: tremolo(channel); break;
         case EFFECT_VOLUME_SLIDE: volume_slide(channel); break;
-        case EFFECT_EXTENDED: extended_later_tick(song, channel, cell, source.sample); break;
-        case EFFECT_GLOBAL_VOLUME_SLIDE: global_volume_slide(song); break;
+        case EFFECT_EXTENDED: extended_later_tick(play, channel, cell, source.sample); break;
+        case EFFECT_GLOBAL_VOLUME_SLIDE: global_volume_slide(play); break;
         case EFFECT_PANNING_SLIDE: panning_slide(channel); break;
-        case EFFECT_MULTI_RETRIG: multi_retrig(song, channel); break;
+        case EFFECT_MULTI_RETRIG: multi_retrig(play, channel); break;
         case EFFECT_TREMOR: tremor(channel); break;
         default: break;
     }
 }
 
-void process_later_tick(Song* song) {
-    const NoteCell* cells = row_cells(song);
-    if (cells == nullptr) return;
-    int32_t count = played_channel_count(song);
-    for (int32_t c = 0; c < count; ++c) {
-        Channel* channel = &channels[c];
-        const NoteCell& cell = cells[c];
-        ChannelSource source = channel_choose_sample(channel, song);
-        channel->volume_delta = 0;
-        channel->period_delta = 0;
-        channel->update_flags = 0;
-        channel_step_envelopes(channel, source.instrument);
-        fadeout_step(channel, source.instrument);
-        // The volume column comes first, so the effect sees its result.
-        if (cell.volume != 0) volume_column_later(channel, cell.volume);
-        effect_later_tick(song, channel, cell, source);
-        auto_vibrato(channel, source.instrument);
-        update_voice(channel, source.sample, song);
-    }
-}
+}  // namespace korvanti

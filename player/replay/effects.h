@@ -7,7 +7,9 @@
 
 #include "player/replay/channel.h"
 
-struct Song;
+namespace korvanti {
+
+struct PlayState;
 struct NoteCell;
 struct Sample;
 struct Instrument;
@@ -20,22 +22,20 @@ struct RowStartValues {
     int32_t panning;
 };
 
-// Every tick of a row but the first.
-void process_later_tick(Song* song);
 // First-tick part of a volume-column byte (not 0).
 void volume_column(Channel* channel, uint8_t value);
 // Later-tick part of a volume-column byte.
 void volume_column_later(Channel* channel, uint8_t value);
 // First-tick part of an effect other than the flow effects B, D, E6, EE, F.
-void effect_first_tick(Song* song, Channel* channel, const NoteCell& cell,
+void effect_first_tick(PlayState* play, Channel* channel, const NoteCell& cell,
                        const ChannelSource& source, const RowStartValues& before);
 // Later-tick part of an effect.
-void effect_later_tick(Song* song, Channel* channel, const NoteCell& cell,
+void effect_later_tick(PlayState* play, Channel* channel, const NoteCell& cell,
                        const ChannelSource& source);
 // The E effects, by the parameter's upper nibble.
-void extended_first_tick(Channel* channel, const NoteCell& cell, Sample* sample,
+void extended_first_tick(PlayState* play, Channel* channel, const NoteCell& cell, const Sample* sample,
                          const RowStartValues& before);
-void extended_later_tick(Song* song, Channel* channel, const NoteCell& cell, Sample* sample);
+void extended_later_tick(PlayState* play, Channel* channel, const NoteCell& cell, const Sample* sample);
 
 // The slides and oscillators several effects share.
 void tone_portamento(Channel* channel);
@@ -47,8 +47,8 @@ double oscillator_sine_unrounded(int8_t position);
 void tremolo(Channel* channel);
 void tremor(Channel* channel);
 void volume_slide(Channel* channel);
-void arpeggio(Song* song, Channel* channel, uint8_t param, const Sample* sample);
-void multi_retrig(Song* song, Channel* channel);
+void arpeggio(const PlayState* play, Channel* channel, uint8_t param, const Sample* sample);
+void multi_retrig(const PlayState* play, Channel* channel);
 // L: moves the volume envelope to tick `position` (only when it is on).
 void set_envelope_position(Channel* channel, const Instrument* instrument, uint8_t position);
 
@@ -73,3 +73,5 @@ inline void remember(uint8_t* memory, uint8_t param) {
 inline void clear_flags(Channel* channel, uint8_t bits) {
     channel->update_flags = static_cast<uint8_t>(channel->update_flags & ~bits);
 }
+
+}  // namespace korvanti

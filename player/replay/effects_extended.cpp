@@ -4,13 +4,16 @@
 
 #include "player/module/song.h"
 #include "player/replay/effects.h"
+#include "player/replay/play_state.h"
+
+namespace korvanti {
 
 namespace {
 
 // EDy on later ticks: the delayed note starts on tick y; until then the
 // channel asks the voice for nothing.
-void note_delay_tick(Song* song, Channel* channel, const NoteCell& cell, Sample* sample) {
-    if (song->tick != (cell.param & 15)) {
+void note_delay_tick(const PlayState* play, Channel* channel, const NoteCell& cell, const Sample* sample) {
+    if (play->tick != (cell.param & 15)) {
         clear_flags(channel, FREQUENCY | VOLUME | PANNING | TRIGGER);
         return;
     }
@@ -23,7 +26,7 @@ void note_delay_tick(Song* song, Channel* channel, const NoteCell& cell, Sample*
 
 }  // namespace
 
-void extended_first_tick(Channel* channel, const NoteCell& cell, Sample* sample,
+void extended_first_tick(PlayState* play, Channel* channel, const NoteCell& cell, const Sample* sample,
                          const RowStartValues& before) {
     uint8_t y = cell.param & 15;
     switch (cell.param >> 4) {
@@ -38,8 +41,8 @@ void extended_first_tick(Channel* channel, const NoteCell& cell, Sample* sample,
         case EXTENDED_VIBRATO_WAVEFORM:  // E4y
             channel->waveforms = static_cast<uint8_t>((channel->waveforms & 0xF0) | y);
             break;
-        case EXTENDED_SET_FINETUNE:  // E5y: kept by the sample (the shared empty one too)
-            sample->finetune = static_cast<int8_t>(y);
+        case EXTENDED_SET_FINETUNE:  // E5y: the sample keeps it for the rest of the play (the empty one too)
+            play->finetunes[sample->number] = static_cast<int8_t>(y);
             break;
         case EXTENDED_TREMOLO_WAVEFORM:  // E7y
             channel->waveforms = static_cast<uint8_t>((channel->waveforms & 0x0F) | (y << 4));
@@ -68,19 +71,21 @@ void extended_first_tick(Channel* channel, const NoteCell& cell, Sample* sample,
     }
 }
 
-void extended_later_tick(Song* song, Channel* channel, const NoteCell& cell, Sample* sample) {
+void extended_later_tick(PlayState* play, Channel* channel, const NoteCell& cell, const Sample* sample) {
     uint8_t y = cell.param & 15;
     switch (cell.param >> 4) {
         case EXTENDED_RETRIGGER:  // E9y: every y ticks
-            if (y != 0 && song->tick % y == 0) channel->update_flags |= FREQUENCY | VOLUME | TRIGGER;
+            if (y != 0 && play->tick % y == 0) channel->update_flags |= FREQUENCY | VOLUME | TRIGGER;
             break;
         case EXTENDED_NOTE_CUT:  // ECy: on tick y
-            if (song->tick == y) {
+            if (play->tick == y) {
                 channel->volume = 0;
                 channel->update_flags |= VOLUME;
             }
             break;
-        case EXTENDED_NOTE_DELAY: note_delay_tick(song, channel, cell, sample); break;
+        case EXTENDED_NOTE_DELAY: note_delay_tick(play, channel, cell, sample); break;
         default: break;
     }
 }
+
+}  // namespace korvanti

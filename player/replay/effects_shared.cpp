@@ -7,7 +7,10 @@
 
 #include "player/module/song.h"
 #include "player/replay/effects.h"
+#include "player/replay/play_state.h"
 #include "player/replay/voice_update.h"
+
+namespace korvanti {
 
 namespace {
 
@@ -23,8 +26,24 @@ double oscillator_sine_unrounded(int8_t position) {
 
 namespace {
 
+// The oscillator's sine at phases -32..31, truncated, formed once.
+struct OscillatorTable {
+    int32_t values[64];
+};
+
+OscillatorTable make_oscillator_table() {
+    OscillatorTable table = {};
+    for (int32_t p = -32; p < 32; ++p) {
+        table.values[p + 32] = static_cast<int32_t>(oscillator_sine_unrounded(static_cast<int8_t>(p)));
+    }
+    return table;
+}
+
+// Phases stay within -32..31 (advance_phase folds them back).
 int32_t sine_value(int8_t position) {
-    return static_cast<int32_t>(oscillator_sine_unrounded(position));
+    static const OscillatorTable table = make_oscillator_table();
+    if (position < -32 || position > 31) return static_cast<int32_t>(oscillator_sine_unrounded(position));
+    return table.values[position + 32];
 }
 
 // Phase step in 8-bit signed arithmetic, folded back into -32..31.
@@ -122,23 +141,23 @@ void volume_slide(Channel* channel) {
     channel->update_flags |= VOLUME;
 }
 
-void arpeggio(Song* song, Channel* channel, uint8_t param, const Sample* sample) {
-    int32_t phase = song->tick % 3;
+void arpeggio(const PlayState* play, Channel* channel, uint8_t param, const Sample* sample) {
+    int32_t phase = play->tick % 3;
     if (phase != 0) {  // phase 0 plays the note itself
         int32_t semitones = phase == 1 ? param >> 4 : param & 15;
-        if (song->flags & SONG_LINEAR_FREQUENCIES) {
+        if (play->song->flags & SONG_LINEAR_FREQUENCIES) {
             channel->period_delta = 64 * semitones;
         } else {
             int32_t note = channel->real_note;
-            channel->period_delta = amiga_period(note + semitones, sample->finetune) -
-                                    amiga_period(note, sample->finetune);
+            int8_t finetune = sample_finetune(play, sample);
+            channel->period_delta = amiga_period(note + semitones, finetune) - amiga_period(note, finetune);
         }
     }
     channel->update_flags |= FREQUENCY;
 }
 
-void multi_retrig(Song* song, Channel* channel) {
-    if (channel->retrig_interval == 0 || song->tick % channel->retrig_interval != 0) return;
+void multi_retrig(const PlayState* play, Channel* channel) {
+    if (channel->retrig_interval == 0 || play->tick % channel->retrig_interval != 0) return;
     if (channel->retrig_volume != 0) {
         int32_t volume = retrig_volume(channel->retrig_volume, channel->volume);
         channel->volume = at_least(at_most(volume, 64), 0);
@@ -146,3 +165,5 @@ void multi_retrig(Song* song, Channel* channel) {
     }
     channel->update_flags |= TRIGGER;
 }
+
+}  // namespace korvanti

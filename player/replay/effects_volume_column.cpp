@@ -5,6 +5,8 @@
 #include "player/module/song.h"
 #include "player/replay/effects.h"
 
+namespace korvanti {
+
 namespace {
 
 // Dy and Ey slide the panning without a limit; update_voice clamps what is
@@ -73,3 +75,5 @@ void volume_column_later(Channel* channel, uint8_t value) {
         default: break;
     }
 }
+
+}  // namespace korvanti

@@ -11,8 +11,9 @@
 
 #include <cstdint>
 
+namespace korvanti {
+
 struct Sample;
-struct Song;
 
 struct Voice {
     int32_t index;         // own slot number in voice_table
@@ -22,7 +23,7 @@ struct Voice {
     int32_t volume;        // final volume the targets are formed from
     int32_t panning;       // final panning 0..255
     int32_t start_offset;  // frame at which the next note starts
-    Sample* sample;        // null: idle
+    const Sample* sample;  // null: idle
     int32_t left_volume;   // target level 0..255 of the left sample of every frame
     int32_t right_volume;  // target level 0..255 of the right sample
     uint32_t position_int;
@@ -37,17 +38,18 @@ struct Voice {
     float left_ramp_step;  // gain change per frame while a ramp runs
     float right_ramp_step;
     int32_t ramp_frames;  // frames left in the current ramp; 0 = none
+    // Left behind by its channel for the twin (a new note started there):
+    // nothing reads it again but the mixer, until a later note overwrites it
+    // with a copy of the channel's voice. Once its fade to silence is over it
+    // adds nothing, and where it is in its sample no longer matters.
+    uint8_t retired;
 };
 
-constexpr int VOICE_COUNT = 256;
+constexpr int VOICE_COUNT = 64;
 constexpr int MIXED_VOICES = 64;  // channel c sounds on voice c or its twin c + 32
 
-extern Voice voice_table[VOICE_COUNT];
+// Every voice of a table of VOICE_COUNT silent and at rest, as a start
+// leaves them: all fields 0, each `index` its slot number and `step_int` 1.
+void voices_reset(Voice* voice_table);
 
-// Every voice silent and at rest, as player_init leaves them: all fields 0,
-// each `index` its slot number and `step_int` 1.
-void voices_reset();
-// Voices keep their sample after play stops (a voice is only idle once its
-// sample is null): those still holding one of `song`'s samples are made idle,
-// so that a later play never mixes the memory song_free releases.
-void voices_release_song(const Song* song);
+}  // namespace korvanti

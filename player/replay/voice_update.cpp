@@ -14,8 +14,10 @@
 
 #include "player/module/song.h"
 #include "player/replay/channel.h"
-#include "player/replay/mixing_rate.h"
+#include "player/replay/play_state.h"
 #include "player/replay/voice.h"
+
+namespace korvanti {
 
 namespace {
 
@@ -56,12 +58,29 @@ double auto_vibrato_sine_unrounded(int32_t position) {
 
 namespace {
 
+// The auto-vibrato sine at positions 0..255, truncated, formed once: the
+// same values every tick computes, without a sin a channel a tick.
+struct AutoVibratoTable {
+    int8_t values[256];
+};
+
+AutoVibratoTable make_auto_vibrato_table() {
+    AutoVibratoTable table = {};
+    for (int32_t p = 0; p < 256; ++p) table.values[p] = (int8_t)(int64_t)auto_vibrato_sine_unrounded(p);
+    return table;
+}
+
+int64_t auto_vibrato_sine(int32_t position) {
+    static const AutoVibratoTable table = make_auto_vibrato_table();
+    return table.values[position & 255];
+}
+
 // P(k): the Amiga period of table index k (132 - note).
 int64_t amiga_table_period(int64_t k) {
     return truncate_to_int32(amiga_table_period_unrounded(k));
 }
 
-Voice* twin_of(Voice* voice) {
+Voice* twin_of(Voice* voice_table, Voice* voice) {
     int32_t index = voice->index;
     if (index < 0 || index >= MIXED_VOICES) index = (int32_t)(voice - voice_table);
     int32_t twin = index < 32 ? index + 32 : index - 32;
@@ -70,13 +89,14 @@ Voice* twin_of(Voice* voice) {
 }
 
 // Starts the current sample, on the twin voice when this one still sounds.
-Voice* trigger(Channel* channel, Voice* voice, Sample* sample) {
+Voice* trigger(Voice* voice_table, Channel* channel, Voice* voice, const Sample* sample) {
     if (voice->sample) {
-        Voice* twin = twin_of(voice);
+        Voice* twin = twin_of(voice_table, voice);
         if (twin && twin != voice) {
             int32_t twin_index = (int32_t)(twin - voice_table);
             *twin = *voice;
             twin->index = twin_index;
+            voice->retired = 1;
             voice->volume = 0;
             voice->volume_copy = 0;
             voice->left_volume = 0;
@@ -104,11 +124,11 @@ void set_targets(Voice* voice) {
     voice->right_volume = clamp_int32((255 - (int64_t)voice->panning) * voice->volume / 255);
 }
 
-int32_t final_volume(const Channel* channel, const Song* song) {
+int32_t final_volume(const Channel* channel, const PlayState* play) {
     double product = (double)((int64_t)channel->volume + channel->volume_delta);
     product = product * (double)channel->volume_envelope_value;
     product = product * (double)channel->fadeout_volume;
-    product = product * (double)song->global_volume;
+    product = product * (double)play->global_volume;
     return truncate_to_int32(product * (double)VOLUME_SCALE);
 }
 
@@ -119,15 +139,21 @@ int32_t final_panning(const Channel* channel) {
     return pan < 0 ? 0 : pan > 255 ? 255 : (int32_t)pan;
 }
 
-int32_t frequency_of(int64_t period_sum, int64_t period, int64_t period_delta, const Song* song) {
+int32_t frequency_of(Channel* channel, int64_t period_sum, const Song* song) {
     if (song->flags & SONG_LINEAR_FREQUENCIES) {
-        return truncate_to_int32(linear_frequency_unrounded((4608 - period) + period_delta));
+        int64_t steps = (4608 - (int64_t)channel->period) + channel->period_delta;
+        if (!channel->frequency_known || channel->frequency_steps != steps) {
+            channel->frequency = truncate_to_int32(linear_frequency_unrounded(steps));
+            channel->frequency_steps = steps;
+            channel->frequency_known = true;
+        }
+        return channel->frequency;
     }
     return (int32_t)(AMIGA_CLOCK / period_sum);  // |quotient| <= 14317056
 }
 
 // The step per output frame, 32.32, of at least 100 Hz.
-void set_step(Voice* voice, int32_t frequency) {
+void set_step(Voice* voice, int32_t frequency, int32_t mixing_rate) {
     if (mixing_rate <= 0) return;  // no output rate yet: nothing to step against
     uint32_t rate = (uint32_t)mixing_rate;
     uint32_t stepped = (uint32_t)(frequency >= LOWEST_STEPPED_FREQUENCY ? frequency
@@ -244,7 +270,7 @@ void auto_vibrato(Channel* channel, const Instrument* instrument) {
     int64_t value = 0;
     switch (instrument->vibrato_type) {
         case 0:  // sine
-            value = (int64_t)auto_vibrato_sine_unrounded(p);
+            value = auto_vibrato_sine(p);
             break;
         case 1:  // square
             value = p < 128 ? 64 : -64;
@@ -273,16 +299,16 @@ void auto_vibrato(Channel* channel, const Instrument* instrument) {
     channel->update_flags |= FREQUENCY;
 }
 
-void update_voice(Channel* channel, Sample* sample, Song* song) {
+void update_voice(PlayState* play, Channel* channel, const Sample* sample) {
     Voice* voice = channel->voice;
-    if (!voice || !song) return;
+    if (!voice || !play->song) return;
     int64_t period_sum = (int64_t)channel->period + channel->period_delta;
     if (period_sum == 0) channel->update_flags &= (uint8_t)~FREQUENCY;
     uint8_t flags = channel->update_flags;
 
-    if (flags & TRIGGER) voice = trigger(channel, voice, sample);
+    if (flags & TRIGGER) voice = trigger(play->voice_table, channel, voice, sample);
     if (flags & VOLUME) {
-        int32_t volume = final_volume(channel, song);
+        int32_t volume = final_volume(channel, play);
         voice->volume = volume;
         voice->volume_copy = volume;
         set_targets(voice);
@@ -294,9 +320,9 @@ void update_voice(Channel* channel, Sample* sample, Song* song) {
         set_targets(voice);
     }
     if (flags & FREQUENCY) {
-        int32_t frequency = frequency_of(period_sum, channel->period, channel->period_delta, song);
+        int32_t frequency = frequency_of(channel, period_sum, play->song);
         voice->frequency = frequency;
-        set_step(voice, frequency);
+        set_step(voice, frequency, play->mixing_rate);
     }
     if (flags & RESET_POSITION) {
         voice->position_frac = 0;
@@ -304,3 +330,5 @@ void update_voice(Channel* channel, Sample* sample, Song* song) {
         voice->start_offset = 0;
     }
 }
+
+}  // namespace korvanti

@@ -4,10 +4,12 @@
 
 #include <cstdint>
 
+namespace korvanti {
+
 struct Channel;
 struct Instrument;
 struct Sample;
-struct Song;
+struct PlayState;
 struct EnvelopePoint;
 
 int32_t linear_period(int32_t note, int32_t finetune);
@@ -56,4 +58,6 @@ void channel_step_envelopes(Channel* channel, const Instrument* instrument);
 // (not below 0) and asks for a new volume.
 void fadeout_step(Channel* channel, const Instrument* instrument);
 void auto_vibrato(Channel* channel, const Instrument* instrument);
-void update_voice(Channel* channel, Sample* sample, Song* song);
+void update_voice(PlayState* play, Channel* channel, const Sample* sample);
+
+}  // namespace korvanti

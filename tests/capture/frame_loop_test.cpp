@@ -40,7 +40,7 @@ int32_t heard_row() {
 MusicPlan numbered_plan(int64_t blocks, int64_t end_block) {
     MusicPlan plan;
     for (int64_t b = 0; b < blocks; ++b) {
-        SyncSnapshot snapshot = {};
+        korvanti_sync_snapshot snapshot = {};
         snapshot.order = static_cast<uint8_t>(b >= end_block ? DEMO_END_ORDER : b / 200);
         snapshot.row = static_cast<uint8_t>(b % 200);
         plan.snapshots.push_back(snapshot);

@@ -135,16 +135,17 @@ TEST_F(DemoTest, EndsByItselfAtOrderEightHavingPlayedTheMusic) {
                 sound.gaps, sound.gap_seconds, sound.lost_seconds);
 
     // The sound starts within seconds, and the run ends once the song up to
-    // order 8 has been heard, at the server's pace.
+    // order 8 has been heard, at the server's pace: later by the zeros of
+    // any dropout, which delay what is heard.
     ASSERT_GE(sound.offset, 0) << "sound before the recording started";
     EXPECT_GE(song_start, 0.0);
     EXPECT_LE(song_start, 10.0);
     EXPECT_GE(run.seconds - song_start, song_seconds - 0.5);
-    EXPECT_LE(run.seconds - song_start, song_seconds + 3.0);
+    EXPECT_LE(run.seconds - song_start, song_seconds + 3.0 + sound.gap_seconds);
     // The recording holds the song to its last sound and little more: the
     // demo stops the sound as soon as the end is heard.
     EXPECT_GE(sound.last_sound_seconds, sound.reference_last_sound_seconds);
-    EXPECT_LE(sound.last_sound_seconds, song_seconds + 3.0);
+    EXPECT_LE(sound.last_sound_seconds, song_seconds + 3.0 + sound.gap_seconds);
 
     // A sound server may drop the first milliseconds of a new stream; the
     // rest is compared from there.

@@ -4,9 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "player/module/file_access.h"
-#include "player/module/song.h"
-#include "player/output/stream.h"
+#include "korvanti/player.h"
 #include "support/child_process.h"
 
 namespace {
@@ -14,6 +12,8 @@ namespace {
 // Below this peak a stretch counts as silent: dither-free 16-bit music that
 // is playing rises far above it.
 constexpr int SOUND_PEAK = 100;
+// Blocks in the player's ring: all rendered before a live play starts.
+constexpr int32_t RING_BLOCKS = 100;
 // Dropouts longer than this are not looked for: a device that stalls that
 // long fails the test anyway.
 constexpr double LONGEST_GAP_SECONDS = 2.0;
@@ -135,30 +135,32 @@ int64_t heard_frames(const std::vector<int16_t>& reference, int64_t from, int64_
 
 Reference render_reference(const std::string& module_path, int32_t rate, int32_t end_order) {
     Reference reference = {{}, -1, 0, 0, rate};
-    set_file_callbacks(memory_file_open, memory_file_close, memory_file_read, memory_file_seek,
-                       memory_file_tell);
-    if (!player_init_offline(rate)) return reference;
-    Song* song = song_load(module_path.c_str(), nullptr);
-    if (song == nullptr) return reference;
-    if (!song_render_start(song)) {
-        song_free(song);
+    korvanti_song* song = korvanti_song_load_file(module_path.c_str(), nullptr);
+    korvanti_player* player = song != nullptr ? korvanti_player_create(rate, nullptr) : nullptr;
+    // The demo plays on past the song's end.
+    if (player != nullptr) korvanti_player_set_passes(player, 0);
+    if (player == nullptr || korvanti_player_start(player, song) != KORVANTI_OK) {
+        korvanti_player_destroy(player);
+        korvanti_song_free(song);
         return reference;
     }
+    const int32_t block_frames = korvanti_player_block_frames(player);
     reference.block_frames = block_frames;
-    reference.ring_blocks = stream_block_count();
+    reference.ring_blocks = RING_BLOCKS;
+    std::vector<int16_t> pcm(size_t(2 * block_frames));
     const int32_t block_limit = 30 * 60 * rate / block_frames;  // half an hour
     for (int32_t block = 0; block < block_limit; ++block) {
-        SyncSnapshot snapshot = {};
-        const int16_t* pcm = song_render_next(&snapshot);
-        if (pcm == nullptr) break;
-        reference.pcm.insert(reference.pcm.end(), pcm, pcm + 2 * block_frames);
+        korvanti_sync_snapshot snapshot = {};
+        if (korvanti_player_render(player, pcm.data(), block_frames) != block_frames) break;
+        korvanti_player_get_snapshot(player, block, &snapshot);
+        reference.pcm.insert(reference.pcm.end(), pcm.begin(), pcm.end());
         if (snapshot.order == end_order) {
             reference.end_block = block;
             break;
         }
     }
-    song_stop(song);
-    song_free(song);
+    korvanti_player_destroy(player);
+    korvanti_song_free(song);
     return reference;
 }
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "player/output/stream.h"
+#include "korvanti/player.h"
 #include "scenes/scene_sequencer.h"
 #include "support/song_from_bytes.h"
 #include "tools/make_assets/composition.h"
@@ -32,27 +32,33 @@ constexpr int32_t PHASES = 8;  // first frame's offsets, spread over one period
 constexpr float GL_LEFT_LIMIT[FADE_OUTS] = {0.008f, 0.008f, 0.001f, 0.001f};
 
 struct Heard {
-    std::vector<SyncSnapshot> blocks;  // one per output block, into the end order
+    std::vector<korvanti_sync_snapshot> blocks;  // one per output block, into the end order
     int32_t frames_per_block = 0;
 };
 
 Heard render_heard_positions() {
     Heard heard;
     SongPtr song(load_song_from_module(compose_music()));
-    if (!song || !player_init_offline(RATE) || !song_render_start(song.get())) return heard;
+    PlayerPtr player = offline_player(RATE);
+    if (!song || !player) return heard;
+    korvanti_player_set_passes(player.get(), 0);
+    if (korvanti_player_start(player.get(), song.get()) != KORVANTI_OK) return heard;
+    const int32_t block_frames = korvanti_player_block_frames(player.get());
     heard.frames_per_block = block_frames;
     // A frame can pass over a block, so a few blocks of the end order are kept.
     constexpr int32_t END_BLOCKS = 4;
     const int64_t limit = int64_t{300} * RATE / block_frames;
     int32_t end_blocks = 0;
+    std::vector<int16_t> pcm(size_t(2 * block_frames));
     for (int64_t block = 0; block < limit && end_blocks < END_BLOCKS; ++block) {
-        SyncSnapshot snapshot;
-        if (song_render_next(&snapshot) == nullptr) break;
+        korvanti_sync_snapshot snapshot;
+        if (korvanti_player_render(player.get(), pcm.data(), block_frames) != block_frames ||
+            korvanti_player_get_snapshot(player.get(), block, &snapshot) != KORVANTI_OK) {
+            break;
+        }
         heard.blocks.push_back(snapshot);
         if (snapshot.order == END_ORDER) ++end_blocks;
     }
-    song_stop(song.get());
-    player_close();
     return heard;
 }
 

@@ -1,85 +1,120 @@
-// In-memory module files for the tests, and builders of tiny modules.
+// In-memory module files for the tests, players made for them, and builders
+// of tiny modules.
 #include "support/song_from_bytes.h"
 
 #include <algorithm>
-#include <map>
-#include <string>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 
 #include "player/module/file_access.h"
+#include "player/output/sound_device_virtual.h"
+#include "player/replay/sequencer.h"
 
-const char* const MEMORY_MODULE_NAME = "memory:module.xm";
+namespace korvanti {
+// Made by the player's API layer for tests.
+Player* player_create_on_device(int32_t rate, const SoundDeviceOps* device, int* error);
+}  // namespace korvanti
 
 namespace {
 
-struct MemoryCursor {
-    const std::vector<uint8_t>* bytes;
-    int64_t position;  // 0..size
-};
-
-std::map<std::string, std::vector<uint8_t>>& registered_files() {
-    static std::map<std::string, std::vector<uint8_t>> files;
-    return files;
-}
+using korvanti::MemoryFile;
 
 int32_t open_count = 0;
 
-int64_t cursor_size(const MemoryCursor* cursor) { return static_cast<int64_t>(cursor->bytes->size()); }
-
-void* cursor_open(const char* name) {
-    auto found = registered_files().find(name);
-    if (found == registered_files().end()) return nullptr;
-    ++open_count;
-    return new MemoryCursor{&found->second, 0};
-}
-
-void cursor_close(void* file) {
+// The memory file's operations, counting opens and closes.
+void counted_close(void* file) {
     --open_count;
-    delete static_cast<MemoryCursor*>(file);
+    korvanti::memory_file_close(file);
 }
 
-void cursor_read(void* destination, int32_t count, void* file) {
-    MemoryCursor* cursor = static_cast<MemoryCursor*>(file);
-    const int64_t available = cursor_size(cursor) - cursor->position;
-    const int64_t n = count < available ? count : available;
-    if (n <= 0) return;
-    std::copy(cursor->bytes->begin() + cursor->position, cursor->bytes->begin() + cursor->position + n,
-              static_cast<uint8_t*>(destination));
-    cursor->position += n;
-}
-
-void cursor_seek(void* file, int32_t offset, int32_t origin) {
-    MemoryCursor* cursor = static_cast<MemoryCursor*>(file);
-    int64_t position = cursor->position;
-    if (origin == 0) position = offset;
-    if (origin == 1) position += offset;
-    if (origin == 2) position = cursor_size(cursor) + offset;
-    if (position > cursor_size(cursor)) position = cursor_size(cursor);
-    if (position < 0) position = 0;
-    cursor->position = position;
-}
-
-int32_t cursor_tell(void* file) { return static_cast<int32_t>(static_cast<MemoryCursor*>(file)->position); }
+const korvanti::FileCallbacks COUNTED_FILE = {korvanti::memory_file_open, counted_close,
+                                             korvanti::memory_file_read, korvanti::memory_file_seek,
+                                             korvanti::memory_file_tell};
 
 }  // namespace
 
-void register_memory_file(const char* name, const std::vector<uint8_t>& bytes) {
-    registered_files()[name] = bytes;
-    install_memory_file_callbacks();
-}
-
-void install_memory_file_callbacks() {
-    set_file_callbacks(cursor_open, cursor_close, cursor_read, cursor_seek, cursor_tell);
-}
-
 int32_t memory_files_open() { return open_count; }
 
-Song* load_song_from_bytes(const std::vector<uint8_t>& bytes, SampleDataSource sample_data_source) {
-    register_memory_file(MEMORY_MODULE_NAME, bytes);
-    return song_load(MEMORY_MODULE_NAME, sample_data_source);
+korvanti::Song* load_song_from_bytes(const std::vector<uint8_t>& bytes, korvanti::SampleDataSource sample_data_source,
+                                     korvanti::LoadResult* result) {
+    korvanti::MemoryFileResult made;
+    MemoryFile* memory = korvanti::memory_file_of_bytes(bytes.data(), bytes.size(), &made);
+    if (memory == nullptr) return nullptr;
+    ++open_count;
+    korvanti::FileHandle* file = korvanti::file_adopt(&COUNTED_FILE, memory);
+    korvanti::LoadResult loaded = korvanti::LoadResult::LOADED;
+    korvanti::Song* song = korvanti::song_load_module(file, sample_data_source, &loaded);
+    korvanti::file_close(file);
+    if (song != nullptr) song->on_tick = korvanti::sequencer_tick;
+    if (result != nullptr) *result = loaded;
+    return song;
 }
 
-Song* load_song_from_module(const XmModule& module, SampleDataSource sample_data_source) {
-    return load_song_from_bytes(xm_write(module), sample_data_source);
+korvanti::Song* load_song_record(const XmModule& module, korvanti::SampleDataSource sample_data_source,
+                                 korvanti::LoadResult* result) {
+    return load_song_from_bytes(xm_write(module), sample_data_source, result);
+}
+
+korvanti_song* load_song_handle(const std::vector<uint8_t>& bytes) {
+    return korvanti_song_load_memory(bytes.data(), bytes.size(), nullptr);
+}
+
+korvanti_song* load_song_from_module(const XmModule& module) { return load_song_handle(xm_write(module)); }
+
+korvanti_song* handle_of_song(korvanti::Song* song) {
+    auto* handle = new korvanti::SongHandle{};
+    handle->song = song;
+    return reinterpret_cast<korvanti_song*>(handle);
+}
+
+korvanti::Song* hooked_song(int16_t channel_count, korvanti::SongHook on_tick, korvanti::SongHook on_play_start) {
+    auto* song = static_cast<korvanti::Song*>(std::calloc(1, sizeof(korvanti::Song)));
+    if (song == nullptr) return nullptr;
+    song->channel_count = channel_count;
+    song->song_length = 1;
+    song->default_tempo = 6;
+    song->default_bpm = 125;
+    song->initial_global_volume = 64;
+    song->on_tick = on_tick;
+    song->on_play_start = on_play_start;
+    return song;
+}
+
+PlayerPtr offline_player(int32_t rate) { return PlayerPtr(korvanti_player_create(rate, nullptr)); }
+
+PlayerPtr virtual_live_player(int32_t rate) {
+    return PlayerPtr(reinterpret_cast<korvanti_player*>(
+        korvanti::player_create_on_device(rate, korvanti::virtual_sound_device(), nullptr)));
+}
+
+PlayerPtr live_player_on(const korvanti::SoundDeviceOps* device, int32_t rate, int* error) {
+    return PlayerPtr(reinterpret_cast<korvanti_player*>(korvanti::player_create_on_device(rate, device, error)));
+}
+
+const int16_t* render_next_block(korvanti_player* player, korvanti::SyncSnapshot* snapshot) {
+    korvanti::Player* record = player_of(player);
+    if (record->run != korvanti::StreamRun::RENDER) return nullptr;
+    int32_t ring = record->write_block.load();
+    korvanti::render_block(record, false);
+    if (snapshot != nullptr) *snapshot = record->block_ring[ring].snapshot;
+    return record->output_ring + static_cast<size_t>(ring) * static_cast<size_t>(record->block_frames) * 2;
+}
+
+std::vector<int16_t> render_frames(korvanti_player* player, int64_t frames) {
+    std::vector<int16_t> pcm(static_cast<size_t>(frames) * 2);
+    int64_t got = korvanti_player_render(player, pcm.data(), frames);
+    pcm.resize(got > 0 ? static_cast<size_t>(got) * 2 : 0);
+    return pcm;
+}
+
+std::vector<int16_t> render_all(korvanti_player* player, int64_t chunk) {
+    std::vector<int16_t> pcm;
+    std::vector<int16_t> piece(static_cast<size_t>(chunk) * 2);
+    for (int64_t got; (got = korvanti_player_render(player, piece.data(), chunk)) > 0;) {
+        pcm.insert(pcm.end(), piece.begin(), piece.begin() + got * 2);
+    }
+    return pcm;
 }
 
 XmCell note_cell(uint8_t note, uint8_t instrument, uint8_t volume, uint8_t effect, uint8_t param) {

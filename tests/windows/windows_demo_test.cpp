@@ -26,12 +26,10 @@
 #include "e2e/sound_check.h"
 #include "escape_tap.h"
 #include "heard_in_order.h"
-#include "x_desktop.h"
-#include "player/module/file_access.h"
-#include "player/module/song.h"
-#include "player/output/stream.h"
+#include "korvanti/player.h"
 #include "support/pulse_server.h"
 #include "support/scratch_dir.h"
+#include "x_desktop.h"
 
 namespace {
 
@@ -47,26 +45,16 @@ struct SceneShot {
     ScreenState screen;
 };
 
-// The first block of each order 0..8 of an offline render; -1 for orders
-// never reached.
-std::vector<int32_t> order_start_blocks(const std::string& module) {
-    std::vector<int32_t> starts(END_ORDER + 1, -1);
-    set_file_callbacks(memory_file_open, memory_file_close, memory_file_read, memory_file_seek,
-                       memory_file_tell);
-    Song* song = song_load(module.c_str(), nullptr);
-    if (song == nullptr || !player_init_offline(RATE) || !song_render_start(song)) {
-        song_free(song);
-        return starts;
+// The first frame of each order 0..8 as the song's course reaches it; -1
+// for orders never reached.
+std::vector<int64_t> order_start_frames(const std::string& module) {
+    std::vector<int64_t> starts(END_ORDER + 1, -1);
+    korvanti_song* song = korvanti_song_load_file(module.c_str(), nullptr);
+    for (int32_t order = 0; song != nullptr && order <= END_ORDER; ++order) {
+        int64_t frame = korvanti_song_position_frame(song, RATE, order, 0);
+        starts[size_t(order)] = frame >= 0 ? frame : -1;
     }
-    const int32_t limit = 10 * 60 * RATE / block_frames;
-    for (int32_t block = 0; block < limit && starts[END_ORDER] < 0; ++block) {
-        SyncSnapshot snapshot = {};
-        if (song_render_next(&snapshot) == nullptr) break;
-        if (snapshot.order <= END_ORDER && starts[snapshot.order] < 0) starts[snapshot.order] = block;
-    }
-    song_stop(song);
-    song_free(song);
-    player_close();
+    korvanti_song_free(song);
     return starts;
 }
 
@@ -74,13 +62,13 @@ std::vector<int32_t> order_start_blocks(const std::string& module) {
 // fades out at the start of a scene's first order and in at the end of its
 // second.
 std::vector<SceneShot> scene_shots(const std::string& module) {
-    std::vector<int32_t> starts = order_start_blocks(module);
+    std::vector<int64_t> starts = order_start_frames(module);
     std::vector<SceneShot> shots;
     for (int scene = 0; scene < SCENES; ++scene) {
-        int32_t start = starts[size_t(2 * scene + 1)];
-        int32_t end = starts[size_t(2 * scene + 2)];
+        int64_t start = starts[size_t(2 * scene + 1)];
+        int64_t end = starts[size_t(2 * scene + 2)];
         if (start < 0 || end < 0) return {};
-        double middle = (start + end) / 2.0 * block_frames / RATE;
+        double middle = double(start + end) / 2.0 / RATE;
         shots.push_back({middle, false, {}});
     }
     return shots;

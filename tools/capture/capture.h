@@ -9,7 +9,7 @@
 //   video frame  one picture of the output at the chosen rate; video frame j
 //                (j = 0, 1, ...) is shown from j / fps seconds on and holds the
 //                latest demo frame drawn by then.
-//   block        player_block_frames() (884) audio frames of the player's
+//   block        korvanti_player_block_frames() (884) audio frames of the player's
 //                output; block n is heard from frame n * 884 of the sound on.
 //   audio frame  one left/right pair of int16 at CAPTURE_RATE frames a second.
 #pragma once
@@ -94,7 +94,7 @@ void end_search_step(EndSearch* search, const uint8_t* orders, int64_t blocks_kn
 
 // ---- The music pass (music_pass.cpp)
 struct MusicPlan {
-    std::vector<SyncSnapshot> snapshots;  // block b's snapshot, counted from the start of play
+    std::vector<korvanti_sync_snapshot> snapshots;  // block b's snapshot, counted from the start of play
     std::vector<uint8_t> orders;          // the order byte of each snapshot, for the end search
     int64_t end_frame;     // the demo frame that would end the demo; -1 when the limit came first
     int64_t end_ms;        // the capture covers [0, end_ms)
@@ -105,7 +105,7 @@ struct MusicPlan {
 // Renders the song from the start of play through the output stream's block
 // renderer into a WAV file, up to the demo's end or `limit_ms` (-1: none),
 // keeping every block's snapshot. False with a one-line reason in `error`.
-bool render_music(Song* song, int64_t limit_ms, const std::string& wav_path, MusicPlan* plan,
+bool render_music(korvanti_song* song, int64_t limit_ms, const std::string& wav_path, MusicPlan* plan,
                   std::string* error);
 
 // ---- The scenes' view of the music (capture_music.cpp)

@@ -13,7 +13,7 @@ struct CaptureMusic {
 
 CaptureMusic capture_music = {nullptr, 0};
 
-const SyncSnapshot* heard_snapshot() {
+const korvanti_sync_snapshot* heard_snapshot() {
     const MusicPlan* plan = capture_music.plan;
     if (plan == nullptr || capture_music.block < 0 ||
         capture_music.block >= static_cast<int64_t>(plan->snapshots.size())) {
@@ -23,18 +23,18 @@ const SyncSnapshot* heard_snapshot() {
 }
 
 int32_t capture_order() {
-    const SyncSnapshot* snapshot = heard_snapshot();
+    const korvanti_sync_snapshot* snapshot = heard_snapshot();
     return snapshot == nullptr ? 0 : snapshot->order;
 }
 
 int32_t capture_row() {
-    const SyncSnapshot* snapshot = heard_snapshot();
+    const korvanti_sync_snapshot* snapshot = heard_snapshot();
     return snapshot == nullptr ? 0 : snapshot->row;
 }
 
 // Like the glue: the song's channels only, and 0 whatever happens.
 int32_t capture_channel_values(int32_t* out) {
-    const SyncSnapshot* snapshot = heard_snapshot();
+    const korvanti_sync_snapshot* snapshot = heard_snapshot();
     if (snapshot == nullptr) return 0;
     for (int32_t i = 0; i < capture_music.plan->channel_count && i < 32; ++i) {
         out[i] = snapshot->channel_notes[i];

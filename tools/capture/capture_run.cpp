@@ -137,7 +137,7 @@ bool readable(const char* name, const std::string& where, Failure* failure) {
 }
 
 // The song and the pictures' files, from the working directory like the demo.
-Song* load_data(const CaptureOptions& options, Failure* failure) {
+korvanti_song* load_data(const CaptureOptions& options, Failure* failure) {
     const std::string where = options.data_dir.empty() ? std::string() : " in " + options.data_dir;
     if (!options.data_dir.empty() && chdir(options.data_dir.c_str()) != 0) {
         *failure = Failure{EXIT_FAILED, "cannot use " + options.data_dir + ": " + std::strerror(errno)};
@@ -147,8 +147,7 @@ Song* load_data(const CaptureOptions& options, Failure* failure) {
     for (const char* name : texture_file_names) {
         if (!readable(name, where, failure)) return nullptr;
     }
-    set_file_callbacks(memory_file_open, memory_file_close, memory_file_read, memory_file_seek, memory_file_tell);
-    Song* song = song_load("musik.xm", nullptr);
+    korvanti_song* song = korvanti_song_load_file("musik.xm", nullptr);
     if (song == nullptr) {
         *failure = Failure{EXIT_FAILED, "cannot load musik.xm" + where + ": not a module the player accepts"};
     }
@@ -203,16 +202,16 @@ bool film(const CaptureOptions& options, const MusicPlan& plan, const FrameLayou
 // The pictures are loaded before the music is rendered, so that broken data
 // fails at once.
 bool capture(const CaptureOptions& options, Outputs* outputs, VideoSink* sink, OffscreenGl* gl, Failure* failure) {
-    Song* song = load_data(options, failure);
+    korvanti_song* song = load_data(options, failure);
     const FrameLayout layout = frame_layout(options.height);
     if (song == nullptr || !prepare_outputs(outputs, failure) || !open_scenes(gl, layout, failure)) {
-        song_free(song);
+        korvanti_song_free(song);
         return false;
     }
     MusicPlan plan;
     std::string error;
     bool ok = render_music(song, options.limit_ms, outputs->wav_path, &plan, &error);
-    song_free(song);
+    korvanti_song_free(song);
     if (!ok) {
         *failure = Failure{EXIT_FAILED, error};
         return false;

@@ -1,11 +1,13 @@
 // The sound of the capture and the positions the pictures follow: the song
-// rendered once from the start of play through the output stream's own block
-// renderer, so the PCM is what the device would have played and every
-// block's snapshot is the one the demo's frames would have read.
+// rendered once from the start of play, block by block, on a player without
+// a device and without an end, as the demo plays it, so the PCM is what the
+// device would have played and every block's snapshot is the one the demo's
+// frames would have read.
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "tools/capture/capture.h"
 
@@ -35,12 +37,18 @@ int64_t planned_end_ms(const EndSearch& search, int64_t limit_end_ms) {
     return end_ms < limit_end_ms ? end_ms : limit_end_ms;
 }
 
-bool render_blocks(std::FILE* file, int64_t limit_end_ms, MusicPlan* plan, EndSearch* search) {
+bool render_blocks(korvanti_player* player, std::FILE* file, int64_t limit_end_ms, MusicPlan* plan,
+                   EndSearch* search) {
     int64_t frames_rendered = 0;
+    std::vector<int16_t> pcm(static_cast<size_t>(plan->block_frames) * 2);
     while (frames_rendered < audio_frames_before_ms(planned_end_ms(*search, limit_end_ms))) {
-        SyncSnapshot snapshot;
-        const int16_t* pcm = song_render_next(&snapshot);
-        if (pcm == nullptr || !wav_write_pcm(file, pcm, plan->block_frames)) return false;
+        korvanti_sync_snapshot snapshot;
+        int64_t block = static_cast<int64_t>(plan->snapshots.size());
+        if (korvanti_player_render(player, pcm.data(), plan->block_frames) != plan->block_frames ||
+            korvanti_player_get_snapshot(player, block, &snapshot) != KORVANTI_OK ||
+            !wav_write_pcm(file, pcm.data(), plan->block_frames)) {
+            return false;
+        }
         plan->snapshots.push_back(snapshot);
         plan->orders.push_back(snapshot.order);
         frames_rendered += plan->block_frames;
@@ -51,32 +59,36 @@ bool render_blocks(std::FILE* file, int64_t limit_end_ms, MusicPlan* plan, EndSe
 
 }  // namespace
 
-bool render_music(Song* song, int64_t limit_ms, const std::string& wav_path, MusicPlan* plan,
+bool render_music(korvanti_song* song, int64_t limit_ms, const std::string& wav_path, MusicPlan* plan,
                   std::string* error) {
     plan->snapshots.clear();
     plan->orders.clear();
-    SongInfo info;
-    plan->channel_count = song_info(song, &info) ? info.channel_count : 0;
+    korvanti_song_info info;
+    plan->channel_count = korvanti_song_get_info(song, &info) == KORVANTI_OK ? static_cast<int16_t>(info.channel_count) : 0;
     plan->block_frames = 0;
-    if (!player_init_offline(CAPTURE_RATE) || !song_render_start(song)) {
-        player_close();
-        return fail(error, "the player cannot start musik.xm (its tempo gives no frames per tick)");
+    int result = KORVANTI_OK;
+    korvanti_player* player = korvanti_player_create(CAPTURE_RATE, &result);
+    // The demo's music plays on past the song's end.
+    if (player != nullptr) korvanti_player_set_passes(player, 0);
+    if (player != nullptr) result = korvanti_player_start(player, song);
+    if (result != KORVANTI_OK) {
+        korvanti_player_destroy(player);
+        return fail(error, std::string("the player cannot start musik.xm: ") + korvanti_error_message(result));
     }
     errno = 0;
     std::FILE* file = std::fopen(wav_path.c_str(), "wb+");
     if (file == nullptr) {
         std::string reason = std::strerror(errno);
-        player_close();
+        korvanti_player_destroy(player);
         return fail(error, "cannot write " + wav_path + ": " + reason);
     }
     const uint8_t placeholder[WAV_HEADER_BYTES] = {};
     bool written = std::fwrite(placeholder, 1, sizeof placeholder, file) == sizeof placeholder;
     const int64_t limit_end_ms = limit_ms > 0 ? limit_ms : CAPTURE_MAX_MS;
-    plan->block_frames = player_block_frames();
+    plan->block_frames = korvanti_player_block_frames(player);
     EndSearch search = end_search_start();
-    written = written && render_blocks(file, limit_end_ms, plan, &search);
-    song_stop(song);
-    player_close();
+    written = written && render_blocks(player, file, limit_end_ms, plan, &search);
+    korvanti_player_destroy(player);
 
     plan->end_frame = search.end_frame;
     plan->end_ms = planned_end_ms(search, limit_end_ms);

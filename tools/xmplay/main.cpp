@@ -1,6 +1,5 @@
 // xmplay: a command-line player for XM modules. Checks the files, loads them
-// through the module player's file callbacks and plays them live, renders
-// one offline, or prints what they hold.
+// and plays them live, renders one offline, or prints what they hold.
 #include <cstdio>
 
 #include "platform/terminal.h"
@@ -14,7 +13,7 @@ int print_infos(const XmplayOptions& options) {
     for (size_t i = 0; i < options.module_paths.size(); ++i) {
         const std::string& path = options.module_paths[i];
         ModuleFile file = read_module_file(path);
-        Song* song = nullptr;
+        korvanti_song* song = nullptr;
         if (!file.readable) {
             std::fprintf(stderr, "xmplay: %s\n", file.error.c_str());
         } else {
@@ -26,7 +25,7 @@ int print_infos(const XmplayOptions& options) {
         }
         if (options.module_paths.size() > 1) std::printf("%sfile:             %s\n", i > 0 ? "\n" : "", path.c_str());
         print_module_info(song, options.rate);
-        song_free(song);
+        korvanti_song_free(song);
     }
     return failed ? EXIT_FAILED : 0;
 }
@@ -38,10 +37,10 @@ int render_one(const XmplayOptions& options) {
         std::fprintf(stderr, "xmplay: %s\n", file.error.c_str());
         return EXIT_FAILED;
     }
-    Song* song = load_module(path, file);
+    korvanti_song* song = load_module(path, file);
     if (song == nullptr) return EXIT_FAILED;
-    int status = render_offline(song, options);
-    song_free(song);
+    int status = render_offline(song, options, path);
+    korvanti_song_free(song);
     return status;
 }
 

@@ -1,6 +1,8 @@
 // Reading a module file for xmplay, with the system's reason when it cannot
-// be read, and loading it through the player's file callbacks from the bytes
-// already in memory (so standard input works like a file).
+// be read, and loading it from the bytes already in memory (so standard
+// input works like a file).
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,45 +14,6 @@ namespace {
 constexpr char XM_SIGNATURE[] = "Extended Module: ";
 constexpr size_t XM_SIGNATURE_LENGTH = sizeof XM_SIGNATURE - 1;
 constexpr size_t READ_CHUNK = 1 << 16;
-
-// The one file the callbacks serve: the bytes being loaded. Reads are cut
-// at the end and seeks stop at both ends, as the player's memory file does.
-struct LoadedBytes {
-    const std::string* bytes;  // set around song_load
-    int32_t position;
-};
-
-LoadedBytes loaded;
-
-int32_t loaded_size() {
-    return loaded.bytes->size() > INT32_MAX ? INT32_MAX : static_cast<int32_t>(loaded.bytes->size());
-}
-
-void* bytes_open(const char*) {
-    if (loaded.bytes == nullptr) return nullptr;
-    loaded.position = 0;
-    return &loaded;
-}
-
-void bytes_close(void*) {}
-
-void bytes_read(void* destination, int32_t count, void*) {
-    int32_t left = loaded_size() - loaded.position;
-    if (count > left) count = left;
-    if (count <= 0) return;
-    std::memcpy(destination, loaded.bytes->data() + loaded.position, static_cast<size_t>(count));
-    loaded.position += count;
-}
-
-void bytes_seek(void*, int32_t offset, int32_t origin) {
-    int64_t base = origin == 1 ? loaded.position : origin == 2 ? loaded_size() : 0;
-    int64_t position = base + offset;
-    if (position < 0) position = 0;
-    if (position > loaded_size()) position = loaded_size();
-    loaded.position = static_cast<int32_t>(position);
-}
-
-int32_t bytes_tell(void*) { return loaded.position; }
 
 std::string system_reason(int error) { return error != 0 ? std::strerror(error) : "unknown error"; }
 
@@ -64,8 +27,15 @@ ModuleFile read_module_file(const std::string& path) {
         file.error = "cannot open " + path + ": " + system_reason(errno);
         return file;
     }
-    char chunk[READ_CHUNK];
+    // A regular file is read in one piece into room made for it; a pipe in
+    // chunks as they come.
     errno = 0;
+    struct stat status {};
+    if (fstat(fileno(stream), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+        file.bytes.resize(static_cast<size_t>(status.st_size));
+        file.bytes.resize(std::fread(&file.bytes[0], 1, file.bytes.size(), stream));
+    }
+    char chunk[READ_CHUNK];
     for (;;) {
         size_t got = std::fread(chunk, 1, sizeof chunk, stream);
         file.bytes.append(chunk, got);
@@ -87,23 +57,24 @@ bool has_xm_signature(const std::string& bytes) {
     return bytes.compare(0, XM_SIGNATURE_LENGTH, XM_SIGNATURE) == 0;
 }
 
-Song* load_module(const std::string& path, const ModuleFile& file) {
+korvanti_song* load_module(const std::string& path, const ModuleFile& file) {
     if (!has_xm_signature(file.bytes)) {
         std::fprintf(stderr, "xmplay: %s is not an XM module\n", path.c_str());
         return nullptr;
     }
-    set_file_callbacks(bytes_open, bytes_close, bytes_read, bytes_seek, bytes_tell);
-    loaded = LoadedBytes{&file.bytes, 0};
-    Song* song = song_load(path.c_str(), nullptr);
-    loaded = LoadedBytes{};
+    int error = KORVANTI_OK;
+    korvanti_song* song = korvanti_song_load_memory(file.bytes.data(), file.bytes.size(), &error);
     if (song == nullptr) {
-        std::fprintf(stderr, "xmplay: %s: the module is damaged or not supported; refused\n", path.c_str());
+        if (error == KORVANTI_ERROR_MEMORY) {
+            std::fprintf(stderr, "xmplay: %s: %s\n", path.c_str(), korvanti_error_message(error));
+        } else {
+            std::fprintf(stderr, "xmplay: %s: the module is damaged or not supported; refused\n", path.c_str());
+        }
         return nullptr;
     }
-    std::string missing = describe_missing(read_module_layout(file.bytes));
-    if (!missing.empty()) {
-        std::fprintf(stderr, "xmplay: warning: %s is cut short after %zu bytes: %s missing; playing what is there\n",
-                     path.c_str(), file.bytes.size(), missing.c_str());
+    for (int32_t i = 0; i < korvanti_song_warning_count(song); ++i) {
+        std::fprintf(stderr, "xmplay: warning: %s is %s; playing what is there\n", path.c_str(),
+                     korvanti_song_warning(song, i));
     }
     return song;
 }

@@ -1,18 +1,20 @@
-// Offline rendering: the player's block renderer without a device or a
-// thread (song_render_next), block after block, into a WAV file, bare PCM
-// and a snapshot table.
-// The blocks come out in the order the device would have been given them, so
-// the sound is bit for bit what live play sends.
+// Offline rendering: a player without a device renders the song block by
+// block (each block's frames asked for at once, so each has its snapshot)
+// into a WAV file, bare PCM and a snapshot table. The frames are bit for bit
+// what live play sends the device.
 //
 // A WAV file starts with a plain 44-byte header. When the output can be
 // rewound (a regular file) the header is written again at the end with the
 // real sizes; on a pipe it stays as first written, with the largest sizes,
 // which stream readers take as "until the end of the data". The PCM after
 // the header is the same bytes either way.
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "platform/terminal.h"
 #include "tools/xmplay/xmplay.h"
@@ -96,7 +98,7 @@ void write_pcm(Output* output, const int16_t* pcm, int64_t frames) {
     }
 }
 
-void write_snapshot(Output* output, int64_t block, const SyncSnapshot& snapshot) {
+void write_snapshot(Output* output, int64_t block, const korvanti_sync_snapshot& snapshot) {
     if (output->file == nullptr) return;
     char line[512];
     int length = std::snprintf(line, sizeof line, "%" PRId64 " %u %u %" PRId32, block, snapshot.order, snapshot.row,
@@ -167,21 +169,11 @@ bool any_failed(const Outputs& outputs) {
     return !outputs.wav.error.empty() || !outputs.raw.error.empty() || !outputs.snapshots.error.empty();
 }
 
-// Frames of the block just rendered (starting at frame `written`) that belong
-// to the output; 0 ends the rendering. Without a length: up to the song's
-// end, or the two-hour bound.
-int64_t frames_to_keep(Song* song, int32_t rate, int64_t written, int64_t target) {
-    SongEnd end;
-    int32_t block_frames = player_block_frames();
-    int64_t stop = target >= 0 ? target : ONCE_LIMIT_SECONDS * rate;
-    if (song_end(song, &end) && end.frame < stop) stop = end.frame;
-    int64_t frames = stop - written < block_frames ? stop - written : block_frames;
-    return frames < 0 ? 0 : frames;
-}
-
-void report_end(Song* song, int64_t written, int64_t target) {
-    SongEnd end;
-    if (song_end(song, &end) && (target < 0 || written < target)) {
+// Tells how the render ended: at the song's end, or at the pass limit.
+void report_end(korvanti_player* player, int64_t written, int64_t target) {
+    korvanti_song_end end;
+    bool ended = korvanti_player_get_end(player, &end) == KORVANTI_OK;
+    if (ended && end.returns && (target < 0 || written < target)) {
         std::fprintf(stderr, "xmplay: end of song after %" PRId64 " frames: play returned to order %d row %d\n",
                      written, end.order, end.row);
     } else if (target < 0) {
@@ -190,15 +182,167 @@ void report_end(Song* song, int64_t written, int64_t target) {
     }
 }
 
+// Samples at the limits of 16 bits, where the player clips, where they lie,
+// and the largest magnitude of the pieces that did not clip.
+struct Stretch {
+    int64_t first_frame;  // from the song's start
+    int64_t frames;
+};
+struct ClipCount {
+    int64_t clipped;               // values at 32767 or -32768
+    int64_t values;                // all values, two a frame
+    int32_t unclipped_peak;        // largest magnitude in the pieces without a clipped value
+    std::vector<Stretch> clipped_stretches;  // the pieces with one, joined where they touch
+};
+
+void count_clips(ClipCount* count, const int16_t* pcm, int64_t frames, int64_t first_frame) {
+    // Branch-free in 16-bit lanes, so the compiler runs it on whole vectors:
+    // it sees every value of every render. A piece is at most a block, so
+    // its count fits 16 bits.
+    uint16_t clipped_here = 0;
+    int16_t lowest = 0, highest = 0;
+    for (int64_t i = 0; i < frames * 2; ++i) {
+        int16_t value = pcm[i];
+        clipped_here = static_cast<uint16_t>(clipped_here + ((value == INT16_MAX) | (value == INT16_MIN)));
+        lowest = std::min(lowest, value);
+        highest = std::max(highest, value);
+    }
+    const int64_t clipped = clipped_here;
+    const int32_t peak = std::max(int32_t{highest}, -int32_t{lowest});
+    count->clipped += clipped;
+    count->values += frames * 2;
+    if (clipped == 0) {
+        count->unclipped_peak = std::max(count->unclipped_peak, peak);
+        return;
+    }
+    std::vector<Stretch>& stretches = count->clipped_stretches;
+    if (!stretches.empty() && stretches.back().first_frame + stretches.back().frames == first_frame) {
+        stretches.back().frames += frames;
+    } else {
+        stretches.push_back(Stretch{first_frame, frames});
+    }
+}
+
+// The player's own gain at `db`, as it holds it: a float.
+double applied_gain(double db) { return static_cast<double>(static_cast<float>(std::pow(10.0, db / 20.0))); }
+
+// A player set up as the options say, at `gain_db`, started at the options'
+// start point; null, with a line on standard error, when it cannot be.
+korvanti_player* start_player(korvanti_song* song, const XmplayOptions& options, double gain_db,
+                              const std::string& path) {
+    int error = KORVANTI_OK;
+    korvanti_player* player = korvanti_player_create(options.rate, &error);
+    if (player != nullptr) korvanti_player_set_passes(player, options.passes);
+    XmplayOptions settings = options;
+    settings.gain_db = gain_db;
+    if (player != nullptr && (!use_mixer(player, options) || !apply_output_options(player, settings))) {
+        korvanti_player_destroy(player);
+        return nullptr;
+    }
+    if (player != nullptr) error = korvanti_player_start(player, song);
+    if (player == nullptr || error != KORVANTI_OK) {
+        std::fprintf(stderr, "xmplay: the module cannot be played at %d Hz: %s\n", options.rate,
+                     korvanti_error_message(error));
+        korvanti_player_destroy(player);
+        return nullptr;
+    }
+    if (!seek_to_start(player, song, options, path)) {
+        korvanti_player_destroy(player);
+        return nullptr;
+    }
+    return player;
+}
+
+// Renders up to `target` frames (-1: to the end of the play) from where the
+// player stands, in pieces that never cross a block's end, so each piece
+// belongs to one block: sink(pcm, frames, first_frame) for each, the frame
+// counted from the song's start; false from the sink stops. The frames
+// rendered.
+template <typename Sink>
+int64_t render_stretch(korvanti_player* player, int64_t target, std::vector<int16_t>* pcm, Sink sink) {
+    const int32_t block_frames = korvanti_player_block_frames(player);
+    pcm->resize(static_cast<size_t>(block_frames) * 2);
+    korvanti_position position;
+    int64_t at = korvanti_player_get_position(player, &position) == KORVANTI_OK ? position.frame : 0;
+    int64_t written = 0;
+    for (;;) {
+        int64_t wanted = block_frames - at % block_frames;
+        if (target >= 0 && target - written < wanted) wanted = target - written;
+        int64_t frames = wanted > 0 ? korvanti_player_render(player, pcm->data(), wanted) : 0;
+        if (frames <= 0) break;
+        if (!sink(pcm->data(), frames, at)) break;
+        written += frames;
+        at += frames;
+        if (frames < wanted) break;
+    }
+    return written;
+}
+
+// The largest magnitude of the pieces that clipped, rendered again at `db`,
+// a gain low enough for them not to clip: the player seeks from piece to
+// piece, mixing nothing in between. -1 when they clip even so.
+int32_t clipped_peak_at(korvanti_song* song, const XmplayOptions& options, const std::string& path,
+                        const std::vector<Stretch>& stretches, double db) {
+    korvanti_player* player = start_player(song, options, db, path);
+    if (player == nullptr) return -1;
+    std::vector<int16_t> pcm;
+    ClipCount count = {0, 0, 0, {}};
+    for (const Stretch& stretch : stretches) {
+        if (korvanti_player_seek_frame(player, stretch.first_frame) != KORVANTI_OK) continue;
+        render_stretch(player, stretch.frames, &pcm, [&](const int16_t* frames, int64_t frame_count, int64_t first) {
+            count_clips(&count, frames, frame_count, first);
+            return true;
+        });
+    }
+    korvanti_player_destroy(player);
+    return count.clipped == 0 ? count.unclipped_peak : -1;
+}
+
+// The highest gain, to a tenth of a decibel below, that clips nothing. The
+// player's gain scales the mix before it is rounded, so a value v at gain g
+// came from a mix of at most (|v| + 0.5) / g: the pieces that did not clip
+// tell it from the render itself, those that did from a render of them alone
+// at a gain low enough, and any gain under 32766 over the largest such mix
+// keeps every value under 32767 in magnitude, with room for the rounding of
+// the gain itself. False when even the player's lowest gain clips.
+bool gain_avoiding_clips(korvanti_song* song, const XmplayOptions& options, const std::string& path,
+                         const ClipCount& count, double* db) {
+    constexpr double LOWEST_GAIN_DB = -100.0;
+    constexpr double STEP_DB = 40.0;  // leaves the peak some 330 steps of precision, or more
+    double mix_peak = (count.unclipped_peak + 0.5) / applied_gain(options.gain_db);
+    for (double low = options.gain_db - STEP_DB;; low -= STEP_DB) {
+        if (low < LOWEST_GAIN_DB) low = LOWEST_GAIN_DB;
+        int32_t peak = clipped_peak_at(song, options, path, count.clipped_stretches, low);
+        if (peak >= 0) {
+            mix_peak = std::max(mix_peak, (peak + 0.5) / applied_gain(low));
+            *db = std::floor(200.0 * std::log10(32766.0 / mix_peak)) / 10.0;
+            return true;
+        }
+        if (low <= LOWEST_GAIN_DB) return false;
+    }
+}
+
+void report_clips(korvanti_song* song, const XmplayOptions& options, const std::string& path,
+                  const ClipCount& count) {
+    if (count.clipped == 0) {
+        std::fprintf(stderr, "xmplay: no sample clipped\n");
+        return;
+    }
+    std::fprintf(stderr, "xmplay: %" PRId64 " of %" PRId64 " samples clipped (at 32767 or -32768)", count.clipped,
+                 count.values);
+    double db = 0.0;
+    if (gain_avoiding_clips(song, options, path, count, &db)) {
+        std::fprintf(stderr, "; --gain %.1f avoids it\n", db);
+    } else {
+        std::fprintf(stderr, "; no gain avoids it\n");
+    }
+}
+
 }  // namespace
 
-int render_offline(Song* song, const XmplayOptions& options) {
-    song_set_passes(song, options.passes);
-    if (!player_init_offline(options.rate) || !song_render_start(song)) {
-        std::fprintf(stderr, "xmplay: the module cannot be played at %d Hz\n", options.rate);
-        player_close();
-        return EXIT_FAILED;
-    }
+int render_offline(korvanti_song* song, const XmplayOptions& options, const std::string& path) {
+    korvanti_player* player = start_player(song, options, options.gain_db, path);
+    if (player == nullptr) return EXIT_FAILED;
     Outputs outputs{{"--wav", options.wav_path, nullptr, false, 0, ""},
                     {"--raw", options.raw_path, nullptr, false, 0, ""},
                     {"--snapshots", options.snapshots_path, nullptr, false, 0, ""}};
@@ -208,32 +352,37 @@ int render_offline(Song* song, const XmplayOptions& options) {
         wav_header(header, options.rate, STREAM_SIZE, STREAM_SIZE);
         write_bytes(&outputs.wav, header, sizeof header);
     }
-    const int32_t block_frames = player_block_frames();
+    const int32_t block_frames = korvanti_player_block_frames(player);
+    std::vector<int16_t> pcm(static_cast<size_t>(block_frames) * 2);
     int64_t target = requested_frames(options, block_frames);
     int64_t written = 0;
     bool too_long = false;
-    for (int64_t block = 0; opened && !any_failed(outputs); ++block) {
-        SyncSnapshot snapshot;
-        const int16_t* pcm = song_render_next(&snapshot);
-        int64_t frames = frames_to_keep(song, options.rate, written, target);
-        if (frames == 0) break;
-        if (outputs.wav.file != nullptr && static_cast<uint64_t>(written + frames) * 4 > WAV_DATA_LIMIT) {
-            too_long = true;
-            break;
-        }
-        write_pcm(&outputs.wav, pcm, frames);
-        write_pcm(&outputs.raw, pcm, frames);
-        write_snapshot(&outputs.snapshots, block, snapshot);
-        written += frames;
-        if (frames < block_frames) break;
+    ClipCount clips = {0, 0, 0, {}};
+    if (opened) {
+        render_stretch(player, target, &pcm, [&](const int16_t* frames, int64_t count, int64_t first_frame) {
+            if (any_failed(outputs)) return false;
+            if (outputs.wav.file != nullptr && static_cast<uint64_t>(written + count) * 4 > WAV_DATA_LIMIT) {
+                too_long = true;
+                return false;
+            }
+            write_pcm(&outputs.wav, frames, count);
+            write_pcm(&outputs.raw, frames, count);
+            count_clips(&clips, frames, count, first_frame);
+            const int64_t block = first_frame / block_frames;
+            korvanti_sync_snapshot snapshot;
+            if (korvanti_player_get_snapshot(player, block, &snapshot) == KORVANTI_OK) {
+                write_snapshot(&outputs.snapshots, block, snapshot);
+            }
+            written += count;
+            return true;
+        });
     }
     finish_wav(&outputs.wav, options.rate, static_cast<uint64_t>(written) * 4);
     bool ok = opened;
     for (Output* output : {&outputs.wav, &outputs.raw, &outputs.snapshots}) ok = close_output(output) && ok;
     if (ok && too_long) std::fprintf(stderr, "xmplay: stopped at the 4 GB size limit of a WAV file\n");
-    if (ok && !too_long) report_end(song, written, target);
-    ok = ok && !too_long;
-    song_stop(song);
-    player_close();
-    return ok ? 0 : EXIT_FAILED;
+    if (ok && !too_long) report_end(player, written, target);
+    korvanti_player_destroy(player);
+    if (ok && !too_long) report_clips(song, options, path, clips);
+    return ok && !too_long ? 0 : EXIT_FAILED;
 }

@@ -1,53 +1,21 @@
-// Surveying a song: the player's scan runs its ticks from the start without
-// mixing, with the frames of each tick counted as a render counts them and
-// with the same end rule. What comes out (where the song ends, where each
-// order position starts) is what a render would find, hundreds of times
-// faster, since no voice is mixed.
+// Surveying a song: where it ends, found by the player from its rows alone
+// (no voice is mixed), equal to where a render stops.
 #include <cstdio>
 
 #include "tools/xmplay/xmplay.h"
 
-SongLength survey_song_length(Song* song, int32_t passes, int32_t rate) {
-    SongLength length{-1, 0, 0};
-    song_set_passes(song, passes);
-    if (!song_scan_start(song)) return length;
-    const int64_t limit = ONCE_LIMIT_SECONDS * rate;
-    SongEnd end;
-    SongRowStart row;
-    while (!song_end(song, &end) && song_scan_next_row(&row, limit)) {
-    }
-    if (song_end(song, &end)) length = SongLength{end.frame, end.order, end.row};
-    song_stop(song);
-    return length;
+SongLength survey_song_length(const korvanti_song* song, int32_t passes, int32_t rate) {
+    korvanti_song_end end;
+    if (korvanti_song_find_end(song, rate, passes, &end) != KORVANTI_OK || !end.returns) return SongLength{-1, 0, 0};
+    return SongLength{end.frame, end.order, end.row};
 }
 
-int64_t survey_order_start(Song* song, int32_t passes, int32_t rate, int64_t heard, int32_t direction) {
-    song_set_passes(song, passes);
-    if (!song_scan_start(song)) return -1;
-    const int64_t limit = ONCE_LIMIT_SECONDS * rate;
-    int64_t current = -1;   // start of the order position heard
-    int64_t previous = -1;  // start of the one before it
-    int64_t found = -1;
-    int32_t order = -1;
-    SongRowStart row;
-    SongEnd end;
-    while (song_scan_next_row(&row, limit)) {
-        if (song_end(song, &end)) {  // the song ends before another order starts
-            if (direction > 0) found = end.frame;
-            break;
-        }
-        if (row.order == order) continue;
-        order = row.order;
-        if (row.frame > heard) {
-            if (direction > 0) found = row.frame;
-            break;
-        }
-        previous = current;
-        current = row.frame;
-    }
-    if (direction < 0) found = previous >= 0 ? previous : current;
-    song_stop(song);
-    return found;
+bool use_mixer(korvanti_player* player, const XmplayOptions& options) {
+    if (options.mixer.empty()) return true;
+    int result = korvanti_player_set_mixer(player, options.mixer.c_str());
+    if (result == KORVANTI_OK) return true;
+    std::fprintf(stderr, "xmplay: --mixer %s: %s\n", options.mixer.c_str(), korvanti_error_message(result));
+    return false;
 }
 
 std::string format_time(int64_t frames, int32_t rate) {

@@ -1,7 +1,10 @@
-// The file-callback table, its null-handle wrappers, and MemoryFile's clamps.
+// The file-callback table, its null-handle wrappers, MemoryFile's clamps,
+// and memory files made from bytes, a file or a reader.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -9,6 +12,8 @@
 #include "player/module/song.h"
 #include "support/scratch_dir.h"
 #include "support/song_from_bytes.h"
+
+using namespace korvanti;
 
 namespace {
 
@@ -127,17 +132,84 @@ TEST_F(MemoryFileTest, MissingFileIsAnEmptyFile) {
     memory_file_close(file);
 }
 
-// The demo's own path: MemoryFile callbacks, song_load on a file on disk.
-TEST_F(MemoryFileTest, SongLoadsThroughMemoryFile) {
+// A file on disk through the public load, and through the loader's own
+// file table, as a program embedding the player reaches it.
+TEST_F(MemoryFileTest, SongLoadsFromAFile) {
     path = write_temp_file(folder, "song.xm", xm_write(one_channel_module({note_cell(49, 1)})));
-    set_file_callbacks(memory_file_open, memory_file_close, memory_file_read, memory_file_seek,
-                       memory_file_tell);
-    SongPtr song(song_load(path.c_str(), nullptr));
+    int error = -100;
+    SongPtr song(korvanti_song_load_file(path.c_str(), &error));
     ASSERT_NE(song, nullptr);
-    EXPECT_EQ(song->patterns[0].cells[0].note, 49);
-    EXPECT_EQ(song->instruments[0].samples[0]->length, 512u);
-    // A missing file reads as empty and fails the identification.
-    EXPECT_EQ(song_load((folder + "/no_such_file.xm").c_str(), nullptr), nullptr);
+    EXPECT_EQ(error, KORVANTI_OK);
+    const Song* loaded = song_of(song.get());
+    EXPECT_EQ(loaded->patterns[0].cells[0].note, 49);
+    EXPECT_EQ(loaded->instruments[0].samples[0]->length, 512u);
+
+    FileHandle* file = file_open(&memory_file_callbacks, path.c_str());
+    ASSERT_NE(file, nullptr);
+    LoadResult result = LoadResult::NOT_XM;
+    SongRecordPtr record(song_load_module(file, nullptr, &result));
+    file_close(file);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(result, LoadResult::LOADED);
+    EXPECT_EQ(record->patterns[0].cells[0].note, 49);
+
+    // A missing file is an error of its own; through the file table it reads
+    // as empty and fails the identification.
+    error = 0;
+    EXPECT_EQ(korvanti_song_load_file((folder + "/no_such_file.xm").c_str(), &error), nullptr);
+    EXPECT_EQ(error, KORVANTI_ERROR_OPEN);
+    file = file_open(&memory_file_callbacks, (folder + "/no_such_file.xm").c_str());
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(song_load_module(file, nullptr, &result), nullptr);
+    EXPECT_EQ(result, LoadResult::NOT_XM);
+    file_close(file);
+}
+
+// Memory files made from the caller's bytes and from the caller's reader.
+TEST(MemoryFileMaking, CopiesTheBytesAndReadsAReaderToItsEnd) {
+    std::vector<uint8_t> bytes = counting_bytes(300000);
+    MemoryFileResult made = MemoryFileResult::NO_MEMORY;
+    MemoryFile* copy = memory_file_of_bytes(bytes.data(), bytes.size(), &made);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(made, MemoryFileResult::MADE);
+    bytes[7] = 0;  // the copy is the file's own
+    ASSERT_EQ(copy->size, 300000);
+    EXPECT_EQ(copy->data[7], 8);
+    memory_file_close(copy);
+    MemoryFile* empty = memory_file_of_bytes(nullptr, 0, &made);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->size, 0);
+    memory_file_close(empty);
+
+    // A reader handing over odd pieces (more than one buffer's growth): all
+    // of it, in order.
+    struct Source {
+        const std::vector<uint8_t>* bytes;
+        size_t at;
+        int32_t calls;
+    } source = {&bytes, 0, 0};
+    auto pieces = [](void* user, void* buffer, size_t size) -> int64_t {
+        auto* from = static_cast<Source*>(user);
+        from->calls += 1;
+        size_t piece = std::min<size_t>({size, from->bytes->size() - from->at, 7777});
+        std::memcpy(buffer, from->bytes->data() + from->at, piece);
+        from->at += piece;
+        return static_cast<int64_t>(piece);
+    };
+    MemoryFile* read = memory_file_read_all(pieces, &source, &made);
+    ASSERT_NE(read, nullptr);
+    ASSERT_EQ(read->size, 300000);
+    EXPECT_EQ(std::vector<uint8_t>(read->data, read->data + read->size), bytes);
+    EXPECT_GT(source.calls, 300000 / 7777);
+    memory_file_close(read);
+
+    // A reader that fails makes nothing, and the public load says why.
+    auto failing = [](void*, void*, size_t) -> int64_t { return -1; };
+    EXPECT_EQ(memory_file_read_all(failing, nullptr, &made), nullptr);
+    EXPECT_EQ(made, MemoryFileResult::CANNOT_READ);
+    int error = 0;
+    EXPECT_EQ(korvanti_song_load_callbacks(failing, nullptr, &error), nullptr);
+    EXPECT_EQ(error, KORVANTI_ERROR_READ);
 }
 
 // Callbacks that count their calls, to see what the wrappers pass on.
@@ -170,35 +242,28 @@ int32_t counting_tell(void* file) {
     return 42;
 }
 
+const FileCallbacks COUNTING = {counting_open, counting_close, counting_read, counting_seek, counting_tell};
+
 struct FileCallbacksTest : testing::Test {
-    void SetUp() override {
-        calls = {};
-        set_file_callbacks(counting_open, counting_close, counting_read, counting_seek, counting_tell);
-    }
-    void TearDown() override { install_memory_file_callbacks(); }
+    void SetUp() override { calls = {}; }
 };
 
-TEST_F(FileCallbacksTest, AnyMissingEntryEmptiesTheWholeTable) {
-    ASSERT_TRUE(file_callbacks_installed());
-    const FileOpenFn opens[] = {nullptr, counting_open};
-    const FileCloseFn closes[] = {nullptr, counting_close};
-    const FileReadFn reads[] = {nullptr, counting_read};
-    const FileSeekFn seeks[] = {nullptr, counting_seek};
-    const FileTellFn tells[] = {nullptr, counting_tell};
+TEST_F(FileCallbacksTest, ATableMissingAnyEntryOpensNothing) {
+    ASSERT_TRUE(file_callbacks_complete(&COUNTING));
+    EXPECT_FALSE(file_callbacks_complete(nullptr));
     for (int missing = 0; missing < 5; ++missing) {
-        set_file_callbacks(counting_open, counting_close, counting_read, counting_seek, counting_tell);
-        set_file_callbacks(opens[missing != 0], closes[missing != 1], reads[missing != 2], seeks[missing != 3],
-                           tells[missing != 4]);
-        EXPECT_FALSE(file_callbacks_installed()) << "missing entry " << missing;
-        EXPECT_EQ(file_callbacks.open, nullptr);
-        EXPECT_EQ(file_callbacks.close, nullptr);
-        EXPECT_EQ(file_callbacks.read, nullptr);
-        EXPECT_EQ(file_callbacks.seek, nullptr);
-        EXPECT_EQ(file_callbacks.tell, nullptr);
+        FileCallbacks table = COUNTING;
+        if (missing == 0) table.open = nullptr;
+        if (missing == 1) table.close = nullptr;
+        if (missing == 2) table.read = nullptr;
+        if (missing == 3) table.seek = nullptr;
+        if (missing == 4) table.tell = nullptr;
+        EXPECT_FALSE(file_callbacks_complete(&table)) << "missing entry " << missing;
+        EXPECT_EQ(file_open(&table, "present"), nullptr) << "missing entry " << missing;
+        EXPECT_EQ(file_adopt(&table, &fake_file), nullptr) << "missing entry " << missing;
     }
-    set_file_callbacks(counting_open, counting_close, counting_read, counting_seek, counting_tell);
-    EXPECT_TRUE(file_callbacks_installed());
-    EXPECT_EQ(file_callbacks.tell, counting_tell);
+    EXPECT_EQ(file_open(nullptr, "present"), nullptr);
+    EXPECT_EQ(calls.open + calls.close, 0);
 }
 
 TEST_F(FileCallbacksTest, NullHandleReachesNoCallback) {
@@ -207,18 +272,20 @@ TEST_F(FileCallbacksTest, NullHandleReachesNoCallback) {
     file_seek(nullptr, 3, 0);
     EXPECT_EQ(file_tell(nullptr), 0);
     file_close(nullptr);
+    EXPECT_EQ(file_adopt(&COUNTING, nullptr), nullptr);
     EXPECT_EQ(calls.read + calls.seek + calls.tell + calls.close, 0);
     EXPECT_EQ(buffer[0], 1);
 }
 
 TEST_F(FileCallbacksTest, HandleCarriesTheImplementationPointer) {
-    EXPECT_EQ(file_open("absent"), nullptr);
+    EXPECT_EQ(file_open(&COUNTING, "absent"), nullptr);
     EXPECT_EQ(calls.open, 1);
     EXPECT_EQ(calls.close, 0);
 
-    FileHandle* handle = file_open("present");
+    FileHandle* handle = file_open(&COUNTING, "present");
     ASSERT_NE(handle, nullptr);
     EXPECT_EQ(handle->file, &fake_file);
+    EXPECT_EQ(handle->callbacks, &COUNTING);
     uint8_t byte = 0;
     file_read(&byte, 1, handle);
     file_seek(handle, 1, 1);

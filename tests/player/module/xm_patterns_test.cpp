@@ -7,6 +7,8 @@
 #include "player/module/song.h"
 #include "support/song_from_bytes.h"
 
+using namespace korvanti;
+
 namespace {
 
 // Module header offsets used to patch written files.
@@ -57,7 +59,7 @@ bool all_cells_zero(const Pattern& pattern, int channels) {
 
 TEST(XmHeader, IdentificationMustMatchAllSeventeenBytes) {
     const std::vector<uint8_t> good = xm_write(one_channel_module({note_cell(1, 1)}));
-    SongPtr song(load_song_from_bytes(good));
+    SongRecordPtr song(load_song_from_bytes(good));
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(song->on_tick != nullptr, true);
     EXPECT_EQ(song->initial_global_volume, 64);
@@ -82,7 +84,7 @@ TEST(XmHeader, FieldsAreTakenOverAndTheHeaderSizeIsHonoured) {
     module.default_bpm = 150;
     module.orders = {0, 0, 0};
     module.header_size = 300;  // 24 extra header bytes before the first pattern
-    SongPtr song(load_song_from_module(module));
+    SongRecordPtr song(load_song_record(module));
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(song->song_length, 3);
     EXPECT_EQ(song->restart_position, 2);
@@ -104,7 +106,7 @@ TEST(XmPatterns, PackedCellForms) {
                                        0x9C, 0x20, 0x0A, 0x44};
     XmModule module = module_with_raw_patterns(2, {{3, data}});
     module.instruments.push_back(marker_instrument());
-    SongPtr song(load_song_from_module(module));
+    SongRecordPtr song(load_song_record(module));
     ASSERT_NE(song, nullptr);
     const NoteCell* cells = song->patterns[0].cells;
     EXPECT_TRUE(cell_is(cells[0], 0x31, 2, 0, 0, 0));
@@ -121,7 +123,7 @@ TEST(XmPatterns, PackedSizeOnlySaysWhetherDataFollows) {
     // follows directly.
     XmModule module = module_with_raw_patterns(2, {{4, {}}, {1, {0x81, 0x30, 0x81, 0x31}}});
     module.instruments.push_back(marker_instrument());
-    SongPtr song(load_song_from_module(module));
+    SongRecordPtr song(load_song_record(module));
     ASSERT_NE(song, nullptr);
     ASSERT_EQ(song->patterns[0].row_count, 4);
     EXPECT_TRUE(all_cells_zero(song->patterns[0], 2));
@@ -144,7 +146,7 @@ TEST(XmPatterns, PatternsTheOrdersNameButTheFileLacks) {
     XmModule module = module_with_raw_patterns(3, {{2, {}}, {2, {}}});
     module.orders = {0, 1, 7};
     module.song_length = 3;
-    SongPtr song(load_song_from_module(module));
+    SongRecordPtr song(load_song_record(module));
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(song->used_pattern_count, 8);
     ASSERT_EQ(song->pattern_count, 8);
@@ -156,7 +158,7 @@ TEST(XmPatterns, PatternsTheOrdersNameButTheFileLacks) {
     }
 
     module.song_length = 2;
-    song.reset(load_song_from_module(module));
+    song.reset(load_song_record(module));
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(song->used_pattern_count, 2);
     EXPECT_EQ(song->pattern_count, 2);
@@ -172,7 +174,7 @@ TEST(XmPatterns, StoredPatternsBeyondTheOrdersAreAllLoaded) {
     }
     module.orders = {3, 0, 2, 1};
     module.song_length = 4;
-    SongPtr song(load_song_from_module(module));
+    SongRecordPtr song(load_song_record(module));
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(song->used_pattern_count, 4);
     ASSERT_EQ(song->pattern_count, 10);
@@ -188,20 +190,20 @@ TEST(XmHeader, SongLengthIsKeptWithinTheOrderTable) {
     module.orders[0] = 2;
     module.orders[255] = 9;
     module.song_length = 0;  // plays one order
-    SongPtr song(load_song_from_module(module));
+    SongRecordPtr song(load_song_record(module));
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(song->song_length, 1);
     EXPECT_EQ(song->used_pattern_count, 3);
     EXPECT_EQ(song->pattern_count, 3);
 
     module.song_length = 300;  // never past the 256 entries
-    song.reset(load_song_from_module(module));
+    song.reset(load_song_record(module));
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(song->song_length, 256);
     EXPECT_EQ(song->used_pattern_count, 10);
 
     module.song_length = 0x8000;  // negative as a 16-bit signed count
-    song.reset(load_song_from_module(module));
+    song.reset(load_song_record(module));
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(song->song_length, 1);
 }
@@ -209,11 +211,11 @@ TEST(XmHeader, SongLengthIsKeptWithinTheOrderTable) {
 TEST(XmRefusals, ChannelCountOutsideOneToThirtyTwo) {
     for (uint16_t channels : {0, 33, 0xFFFF}) {
         XmModule module = module_with_raw_patterns(channels, {{1, {}}});
-        EXPECT_EQ(load_song_from_module(module), nullptr) << channels << " channels";
+        EXPECT_EQ(load_song_record(module), nullptr) << channels << " channels";
     }
     for (uint16_t channels : {1, 32}) {
         XmModule module = module_with_raw_patterns(channels, {{2, {}}});
-        SongPtr song(load_song_from_module(module));
+        SongRecordPtr song(load_song_record(module));
         ASSERT_NE(song, nullptr) << channels << " channels";
         EXPECT_EQ(song->channel_count, channels);
         EXPECT_TRUE(all_cells_zero(song->patterns[0], channels));
@@ -224,26 +226,26 @@ TEST(XmRefusals, ChannelCountOutsideOneToThirtyTwo) {
 TEST(XmRefusals, CountsBeyondTheFormatsLimits) {
     XmModule module = module_with_raw_patterns(2, {{1, {}}});
     module.pattern_count = 257;
-    EXPECT_EQ(load_song_from_module(module), nullptr);
+    EXPECT_EQ(load_song_record(module), nullptr);
     module.pattern_count = 256;  // allowed; the missing headers read as empty patterns
-    SongPtr song(load_song_from_module(module));
+    SongRecordPtr song(load_song_record(module));
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(song->pattern_count, 256);
     song.reset();
 
     XmModule rows = module_with_raw_patterns(2, {{256, {}}, {257, {}}});
-    EXPECT_EQ(load_song_from_module(rows), nullptr);
+    EXPECT_EQ(load_song_record(rows), nullptr);
     rows.patterns[1].rows = 256;
-    song.reset(load_song_from_module(rows));
+    song.reset(load_song_record(rows));
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(song->patterns[1].row_count, 256);
     song.reset();
 
     XmModule instruments = module_with_raw_patterns(2, {{1, {}}});
     instruments.instrument_count = 257;
-    EXPECT_EQ(load_song_from_module(instruments), nullptr);
+    EXPECT_EQ(load_song_record(instruments), nullptr);
     instruments.instrument_count = 0xFFFF;
-    EXPECT_EQ(load_song_from_module(instruments), nullptr);
+    EXPECT_EQ(load_song_record(instruments), nullptr);
     EXPECT_EQ(memory_files_open(), 0);
 }
 
@@ -253,9 +255,9 @@ TEST(XmRefusals, SeventeenSamplesFailTheLoadAfterEarlierInstruments) {
     XmInstrument too_many = marker_instrument();
     too_many.sample_count = 17;
     module.instruments.push_back(too_many);
-    EXPECT_EQ(load_song_from_module(module), nullptr);  // nothing leaks (checked by the sanitizer build)
+    EXPECT_EQ(load_song_record(module), nullptr);  // nothing leaks (checked by the sanitizer build)
     module.instruments[1].sample_count = 16;
-    SongPtr song(load_song_from_module(module));
+    SongRecordPtr song(load_song_record(module));
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(song->instruments[1].sample_count, 16);
     EXPECT_EQ(memory_files_open(), 0);
@@ -263,7 +265,7 @@ TEST(XmRefusals, SeventeenSamplesFailTheLoadAfterEarlierInstruments) {
 
 TEST(XmInstrumentCount, ZeroInstrumentsLoadsThePatternsOnly) {
     XmModule module = module_with_raw_patterns(2, {{1, {0x81, 0x20, 0x80}}});
-    SongPtr song(load_song_from_module(module));
+    SongRecordPtr song(load_song_record(module));
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(song->instrument_count, 0);
     EXPECT_EQ(song->patterns[0].cells[0].note, 0x20);

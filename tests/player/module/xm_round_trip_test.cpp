@@ -4,9 +4,12 @@
 
 #include <cstring>
 #include <random>
+#include <string>
 
 #include "player/module/song.h"
 #include "support/song_from_bytes.h"
+
+using namespace korvanti;
 
 namespace {
 
@@ -103,7 +106,7 @@ void expect_sample(const XmSample& stored, const Sample* loaded) {
 
 TEST(XmRoundTrip, WrittenModuleLoadsIntoTheRecordsItDescribes) {
     const XmModule module = varied_module();
-    SongPtr song(load_song_from_module(module));
+    SongRecordPtr song(load_song_record(module));
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(song->song_length, 5);
     EXPECT_EQ(song->restart_position, 1);
@@ -219,13 +222,20 @@ TEST(XmRobustness, EveryTruncationLoadsWhatItHolds) {
     size_t loaded = 0;
     for (size_t size = 0; size <= bytes.size(); ++size) {
         const std::vector<uint8_t> prefix(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
-        SongPtr song(load_song_from_bytes(prefix));
+        SongRecordPtr song(load_song_from_bytes(prefix));
         // Up to the channel count's first byte at offset 68 the module has
         // no channels and is refused; from there on it loads what it holds.
         ASSERT_EQ(song == nullptr, size < 69) << "prefix of " << size << " bytes";
         if (!song) continue;
         ++loaded;
         ASSERT_NO_FATAL_FAILURE(check_invariants(song.get(), size)) << "prefix of " << size << " bytes";
+        // What the cut took away is told, once; the whole file tells nothing.
+        ASSERT_EQ(song->warning_count, size < bytes.size() ? 1 : 0) << "prefix of " << size << " bytes";
+        if (size < bytes.size()) {
+            const std::string told = song->warnings[0];
+            ASSERT_EQ(told.rfind("cut short after " + std::to_string(size) + " bytes: ", 0), 0u) << told;
+            ASSERT_EQ(told.substr(told.size() - 8), " missing") << told;
+        }
     }
     EXPECT_EQ(loaded, bytes.size() + 1 - 69);
     ASSERT_NO_FATAL_FAILURE(expect_shared_records_untouched());
@@ -255,7 +265,7 @@ TEST(XmRobustness, RandomMutationsNeverBreakTheRecords) {
                                                                        : static_cast<uint8_t>(random());
         }
         if (random() % 4 == 0) mutant.resize(random() % mutant.size());
-        SongPtr song(load_song_from_bytes(mutant, m % 3 == 0 ? filling_source : nullptr));
+        SongRecordPtr song(load_song_from_bytes(mutant, m % 3 == 0 ? filling_source : nullptr));
         ASSERT_EQ(memory_files_open(), 0);
         if (!song) continue;
         ++loaded;

@@ -3,8 +3,12 @@
 // or a file cut short may not do.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "player/module/song.h"
 #include "support/song_from_bytes.h"
+
+using namespace korvanti;
 
 namespace {
 
@@ -40,7 +44,7 @@ TEST(XmInstruments, InstrumentWithoutSamplesEndsAtItsHeaderSize) {
         empty.header_size = header_size;
         XmInstrument next = instrument_with_sample(make_sample({5, 6}, false));
         next.fadeout = 7;
-        SongPtr song(load_song_from_module(module_with_instruments({empty, next})));
+        SongRecordPtr song(load_song_record(module_with_instruments({empty, next})));
         ASSERT_NE(song, nullptr) << "S = " << header_size;
         const Instrument& first = song->instruments[0];
         EXPECT_EQ(first.sample_count, 0);
@@ -68,7 +72,7 @@ TEST(XmInstruments, HeaderFieldsEnvelopesAndFadeout) {
     instrument.vibrato_depth = 4;
     instrument.vibrato_rate = 5;
     instrument.fadeout = 0x9000;
-    SongPtr song(load_song_from_module(module_with_instruments({instrument})));
+    SongRecordPtr song(load_song_record(module_with_instruments({instrument})));
     ASSERT_NE(song, nullptr);
     const Instrument& loaded = song->instruments[0];
     for (int k = 0; k < 96; ++k) EXPECT_EQ(loaded.keymap[k], instrument.keymap[k]) << "note " << k;
@@ -98,7 +102,7 @@ TEST(XmInstruments, EnvelopePointCountsAreCutToTheTwelveStored) {
     instrument.volume_envelope.flags = 1;
     instrument.panning_envelope.point_count = 13;
     instrument.panning_envelope.flags = 5;
-    SongPtr song(load_song_from_module(module_with_instruments({instrument})));
+    SongRecordPtr song(load_song_record(module_with_instruments({instrument})));
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(song->instruments[0].volume_point_count, 12);
     EXPECT_EQ(song->instruments[0].volume_envelope_flags, 1);
@@ -111,7 +115,7 @@ TEST(XmSamples, SixteenBitLoopInBytesBecomesFrames) {
     sample.type = 0x11;
     XmInstrument instrument = instrument_with_sample(sample);
     instrument.samples.push_back(make_sample({7}, false));  // proves 1000 bytes were read
-    SongPtr song(load_song_from_module(module_with_instruments({instrument})));
+    SongRecordPtr song(load_song_record(module_with_instruments({instrument})));
     ASSERT_NE(song, nullptr);
     const Sample* loaded = song->instruments[0].samples[0];
     EXPECT_EQ(loaded->length, 500u);
@@ -134,9 +138,9 @@ TEST(XmSamples, LoopTypes) {
     for (int16_t& v : unlooped.values) v = static_cast<int16_t>(v % 128);
     XmInstrument instrument;
     instrument.samples = {both_bits, forward_no_length, unlooped};
-    SongPtr song(load_song_from_module(module_with_instruments({instrument})));
+    SongRecordPtr song(load_song_record(module_with_instruments({instrument})));
     ASSERT_NE(song, nullptr);
-    Sample* const* samples = song->instruments[0].samples;
+    const Sample* const* samples = song->instruments[0].samples;
 
     EXPECT_EQ(samples[0]->loop_type, LOOP_PINGPONG);
     EXPECT_EQ(samples[0]->loop_start, 4u);
@@ -160,9 +164,9 @@ TEST(XmSamples, DeltaDecoding) {
     XmInstrument instrument;
     instrument.samples = {raw_sample({0x10, 0xF0, 0x05}, 0x00), raw_sample({0xFF, 0x7F, 0x01, 0x00}, 0x10),
                           make_sample({-128, 127, 0, -1}, false), make_sample({-32768, 32767, 0, -1, 12345}, true)};
-    SongPtr song(load_song_from_module(module_with_instruments({instrument})));
+    SongRecordPtr song(load_song_record(module_with_instruments({instrument})));
     ASSERT_NE(song, nullptr);
-    Sample* const* samples = song->instruments[0].samples;
+    const Sample* const* samples = song->instruments[0].samples;
     EXPECT_EQ(frames_of(samples[0], 3), (std::vector<int16_t>{0x1000, 0x0000, 0x0500}));
     EXPECT_EQ(samples[0]->bits, 16);
     EXPECT_EQ(frames_of(samples[1], 2), (std::vector<int16_t>{0x7FFF, -0x8000}));
@@ -176,9 +180,9 @@ TEST(XmSamples, OddSixteenBitLengthDropsItsLastByte) {
     XmInstrument instrument;
     instrument.samples = {raw_sample({0x01, 0x00, 0x02, 0x00, 0x30}, 0x10), raw_sample({0x01, 0x01}, 0x00)};
     instrument.samples[1].length_bytes = 2;
-    SongPtr song(load_song_from_module(module_with_instruments({instrument})));
+    SongRecordPtr song(load_song_record(module_with_instruments({instrument})));
     ASSERT_NE(song, nullptr);
-    Sample* const* samples = song->instruments[0].samples;
+    const Sample* const* samples = song->instruments[0].samples;
     EXPECT_EQ(samples[0]->length, 2u);
     EXPECT_EQ(frames_of(samples[0], 3), (std::vector<int16_t>{1, 3, 0}));
     EXPECT_EQ(frames_of(samples[1], 2), (std::vector<int16_t>{0x3000, 0x3100}));
@@ -209,7 +213,7 @@ TEST(XmSamples, SampleDataSourceSuppliesPlainValues) {
     XmInstrument third = instrument_with_sample(make_sample({4}, false));
     third.fadeout = 3;
     source_calls.clear();
-    SongPtr song(load_song_from_module(module_with_instruments({first, second, third}), plain_source));
+    SongRecordPtr song(load_song_record(module_with_instruments({first, second, third}), plain_source));
     ASSERT_NE(song, nullptr);
     ASSERT_EQ(source_calls.size(), 4u);  // not for the empty sample
     const SourceCall expected[] = {{3, 8, 0, 0}, {2, 8, 0, 2}, {8, 16, 1, 0}, {1, 8, 2, 0}};
@@ -239,9 +243,9 @@ TEST(XmSamples, LoopsReachingPastTheEndAreCutToTheSample) {
     // 40 + 0xFFFFFFF0 wraps to 24 in 32 bits; the loop must still be cut to 10.
     XmSample wrapping = make_sample(values, false, 1, 40, 0xFFFFFFF0u);
     instrument.samples = {past_end, starts_after, starts_at_end, wrapping};
-    SongPtr song(load_song_from_module(module_with_instruments({instrument})));
+    SongRecordPtr song(load_song_record(module_with_instruments({instrument})));
     ASSERT_NE(song, nullptr);
-    Sample* const* samples = song->instruments[0].samples;
+    const Sample* const* samples = song->instruments[0].samples;
 
     EXPECT_EQ(samples[0]->loop_type, LOOP_FORWARD);
     EXPECT_EQ(samples[0]->loop_start, 10u);
@@ -266,7 +270,7 @@ TEST(XmSamples, SampleCutShortKeepsTheFramesTheFileHolds) {
     cut.loop_start_bytes = 20;
     cut.loop_length_bytes = 900;
     std::vector<uint8_t> bytes = xm_write(module_with_instruments({instrument_with_sample(cut)}));
-    SongPtr song(load_song_from_bytes(bytes));
+    SongRecordPtr song(load_song_from_bytes(bytes));
     ASSERT_NE(song, nullptr);
     const Sample* sample = song->instruments[0].samples[0];
     EXPECT_EQ(sample->length, 50u);
@@ -274,6 +278,11 @@ TEST(XmSamples, SampleCutShortKeepsTheFramesTheFileHolds) {
     EXPECT_EQ(sample->loop_length, 40u);
     EXPECT_EQ(sample->data[49], 50);
     EXPECT_EQ(sample->data[50], sample->data[10]);
+    // The loss is told: 899 of the sample's 1000 bytes are not in the file.
+    ASSERT_EQ(song->warning_count, 1);
+    EXPECT_EQ(std::string(song->warnings[0]),
+              "cut short after " + std::to_string(bytes.size()) + " bytes: 899 bytes of the 1000 of sample 0 of "
+              "instrument 1 missing");
 
     // A length near 4 GiB allocates no more than the file holds, with or
     // without a data source, and the source is told the cut byte count.

@@ -1,9 +1,11 @@
-// Scanning a song (song_scan_start, song_scan_next_row) against rendering
-// it: the scan must find the end, and the row starts, where a render finds
-// them, and leave nothing behind that a later render would hear.
+// A song's end, length and row frames found from its rows alone
+// (korvanti_song_find_end, _length_frames, _position_frame), against a render
+// of it: they must be where the render finds them. The scan no longer plays
+// the song on a player, so it can leave nothing behind; what is left to see
+// is that it answers while players play the same song and changes none of
+// their renders.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "korvanti/player.h"
@@ -11,10 +13,11 @@
 
 namespace {
 
+constexpr int32_t RATE = 44100;
+constexpr int64_t ROW_FRAMES = 6 * 882;
+
 // Two orders of four rows; the second jumps back to the first (B00), so the
-// song ends where play returns to order 0 row 0. Row 0 has no note, and the
-// second note of order 0 goes to the channel's twin voice: at the end that
-// voice still sounds, and nothing at the start of a play would silence it.
+// song ends where play returns to order 0 row 0, after eight rows.
 XmModule jumping_module() {
     XmModule module = module_with_cells(1, {note_cell(0, 0), note_cell(49, 1), note_cell(61, 1)}, 4,
                                         {instrument_with_sample(square_sample(64, 8))});
@@ -26,53 +29,93 @@ XmModule jumping_module() {
     return module;
 }
 
-std::vector<int16_t> render_blocks(Song* song, int32_t blocks) {
-    std::vector<int16_t> pcm;
-    EXPECT_TRUE(song_render_start(song));
-    for (int32_t b = 0; b < blocks; ++b) {
-        const int16_t* block = song_render_next(nullptr);
-        pcm.insert(pcm.end(), block, block + 2 * player_block_frames());
-    }
-    return pcm;
-}
-
 }  // namespace
 
-TEST(SongScan, FindsTheEndAndTheRowsARenderFindsAndLeavesNoTrace) {
+TEST(SongScan, FindsTheEndAndTheRowsARenderFinds) {
     SongPtr song(load_song_from_module(jumping_module()));
     ASSERT_NE(song, nullptr);
-    ASSERT_TRUE(player_init_offline(44100));
-    const std::vector<int16_t> fresh = render_blocks(song.get(), 8);
-    SongEnd rendered_end{-1, 0, 0};
-    for (int32_t b = 0; b < 400 && !song_end(song.get(), &rendered_end); ++b) song_render_next(nullptr);
-    ASSERT_GE(rendered_end.frame, 0) << "a render of the song never came to its end";
-    song_stop(song.get());
+    PlayerPtr player = offline_player(RATE);
+    ASSERT_EQ(korvanti_player_start(player.get(), song.get()), KORVANTI_OK);
+    // The scan while the player is mid-song.
+    const std::vector<int16_t> head = render_frames(player.get(), 3 * ROW_FRAMES + 17);
+    korvanti_song_end scanned;
+    ASSERT_EQ(korvanti_song_find_end(song.get(), RATE, 1, &scanned), KORVANTI_OK);
+    EXPECT_EQ(korvanti_song_length_frames(song.get(), RATE), scanned.frame);
+    std::vector<int16_t> rendered = head;
+    const std::vector<int16_t> rest = render_all(player.get(), 1000);
+    rendered.insert(rendered.end(), rest.begin(), rest.end());
+    korvanti_song_end render_end;
+    ASSERT_EQ(korvanti_player_get_end(player.get(), &render_end), KORVANTI_OK);
 
-    ASSERT_TRUE(player_init_offline(44100));  // silent voices, as for `fresh`
-    ASSERT_TRUE(song_scan_start(song.get()));
-    std::vector<SongRowStart> rows;
-    SongRowStart row;
-    SongEnd scanned_end;
-    while (!song_end(song.get(), &scanned_end) && song_scan_next_row(&row, 44100 * 60)) rows.push_back(row);
-    EXPECT_EQ(scanned_end.frame, rendered_end.frame);
-    EXPECT_EQ(scanned_end.order, 0);
-    EXPECT_EQ(scanned_end.row, 0);
-    // The eight rows of the two orders, then the row play returns to, which
-    // starts where the song ends.
-    ASSERT_EQ(rows.size(), 9u);
-    for (size_t i = 0; i < rows.size(); ++i) {
-        EXPECT_EQ(rows[i].order, static_cast<int32_t>(i / 4 % 2));
-        EXPECT_EQ(rows[i].row, static_cast<int32_t>(i % 4));
-        EXPECT_EQ(rows[i].frame, rendered_end.frame / 8 * static_cast<int64_t>(i));
+    EXPECT_EQ(scanned.frame, 8 * ROW_FRAMES);
+    EXPECT_EQ(static_cast<int64_t>(rendered.size()), 2 * scanned.frame);
+    EXPECT_EQ(render_end.frame, scanned.frame);
+    EXPECT_TRUE(scanned.returns);
+    EXPECT_TRUE(render_end.returns);
+    EXPECT_EQ(scanned.order, 0);
+    EXPECT_EQ(scanned.row, 0);
+    EXPECT_EQ(render_end.order, 0);
+    EXPECT_EQ(render_end.row, 0);
+
+    // The render was the player's own: a fresh one gives the same bits.
+    PlayerPtr fresh = offline_player(RATE);
+    ASSERT_EQ(korvanti_player_start(fresh.get(), song.get()), KORVANTI_OK);
+    EXPECT_TRUE(render_all(fresh.get(), 4096) == rendered) << "the scan changed what a player renders";
+
+    // Each row's first frame, and the rows one pass never reaches.
+    for (int32_t i = 0; i < 8; ++i) {
+        EXPECT_EQ(korvanti_song_position_frame(song.get(), RATE, i / 4, i % 4), ROW_FRAMES * i) << i;
     }
-    song_stop(song.get());
+    EXPECT_EQ(korvanti_song_position_frame(song.get(), RATE, 0, 4), KORVANTI_ERROR_RANGE);
+    EXPECT_EQ(korvanti_song_position_frame(song.get(), RATE, 2, 0), KORVANTI_ERROR_RANGE);
+    EXPECT_EQ(korvanti_song_position_frame(song.get(), RATE, 0, 256), KORVANTI_ERROR_RANGE);
+    EXPECT_EQ(korvanti_song_position_frame(song.get(), 7999, 0, 0), KORVANTI_ERROR_ARGUMENT);
 
-    // The scan's voices (the second note still sounding) must not be heard.
-    const std::vector<int16_t> after_scan = render_blocks(song.get(), 8);
-    ASSERT_EQ(after_scan.size(), fresh.size());
-    auto difference = std::mismatch(fresh.begin(), fresh.end(), after_scan.begin());
-    EXPECT_TRUE(difference.first == fresh.end())
-        << "the render after the scan differs from sample " << (difference.first - fresh.begin()) << " on";
-    song_stop(song.get());
-    player_close();
+    // Two passes end twice as late; the rate scales the frames.
+    korvanti_song_end twice;
+    ASSERT_EQ(korvanti_song_find_end(song.get(), RATE, 2, &twice), KORVANTI_OK);
+    EXPECT_EQ(twice.frame, 2 * scanned.frame);
+    EXPECT_EQ(korvanti_song_length_frames(song.get(), 22050), 8 * 6 * 441);
+    EXPECT_EQ(korvanti_song_find_end(song.get(), RATE, 0, &twice), KORVANTI_ERROR_ARGUMENT);
+    EXPECT_EQ(korvanti_song_length_frames(nullptr, RATE), KORVANTI_ERROR_ARGUMENT);
+
+    // A player set for two passes renders exactly that far.
+    PlayerPtr two = offline_player(RATE);
+    ASSERT_EQ(korvanti_player_set_passes(two.get(), 2), KORVANTI_OK);
+    ASSERT_EQ(korvanti_player_start(two.get(), song.get()), KORVANTI_OK);
+    EXPECT_EQ(static_cast<int64_t>(render_all(two.get(), 5000).size()), 2 * twice.frame);
+}
+
+// A song that never comes back to a row it played within two hours of
+// sound: one pass of 256 orders of 64 rows of 31 ticks at 32 BPM is some
+// eleven hours. The pass ends after two hours, for the scan and the render
+// alike, and the render gives every frame up to there and no more.
+TEST(SongScan, APassEndsAfterTwoHours) {
+    constexpr int32_t SLOW_RATE = 8000;
+    XmModule module = module_with_cells(1, {note_cell(0, 0, 0, 0x0F, 0x1F), note_cell(0, 0, 0, 0x0F, 0x20)}, 64,
+                                        {instrument_with_sample(square_sample(64, 8))});
+    module.song_length = 256;
+    module.orders.assign(256, 0);
+    SongPtr song(load_song_from_module(module));
+    ASSERT_NE(song, nullptr);
+    const int64_t limit = int64_t{2} * 60 * 60 * SLOW_RATE;
+    korvanti_song_end end;
+    ASSERT_EQ(korvanti_song_find_end(song.get(), SLOW_RATE, 1, &end), KORVANTI_OK);
+    EXPECT_EQ(end.frame, limit);
+    EXPECT_FALSE(end.returns);
+    EXPECT_EQ(korvanti_song_length_frames(song.get(), SLOW_RATE), limit);
+    ASSERT_EQ(korvanti_song_find_end(song.get(), SLOW_RATE, 3, &end), KORVANTI_OK);
+    EXPECT_EQ(end.frame, 3 * limit);
+
+    PlayerPtr player = offline_player(SLOW_RATE);
+    ASSERT_EQ(korvanti_player_start(player.get(), song.get()), KORVANTI_OK);
+    ASSERT_EQ(korvanti_player_seek_frame(player.get(), limit - 1000), KORVANTI_OK);
+    std::vector<int16_t> frames(2 * 5000);
+    EXPECT_EQ(korvanti_player_render(player.get(), frames.data(), 5000), 1000);
+    EXPECT_EQ(korvanti_player_render(player.get(), frames.data(), 5000), 0);
+    korvanti_song_end render_end;
+    ASSERT_EQ(korvanti_player_get_end(player.get(), &render_end), KORVANTI_OK);
+    EXPECT_EQ(render_end.frame, limit);
+    EXPECT_FALSE(render_end.returns);
+    EXPECT_EQ(korvanti_player_seek_frame(player.get(), limit), KORVANTI_ERROR_RANGE);
 }

@@ -1,193 +1,287 @@
-// The output stream without a thread: stream settings per rate, and
-// render_block driven offline on songs whose tick routine is a recording
-// stand-in, so that tick placement, elapsed time and snapshots are seen exactly.
+// The output stream of one player, without a thread: stream settings per
+// rate, what a start resets, what the player refuses, and render_block
+// driven offline on songs whose tick routine is a recording stand-in, so
+// that tick placement, elapsed time and snapshots are seen exactly.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
-#include "player/module/file_access.h"
+#include "korvanti/player.h"
 #include "player/module/song.h"
 #include "player/output/mixer.h"
-#include "player/output/sound_device.h"
-#include "player/output/stream.h"
+#include "player/output/player.h"
+#include "player/output/sound_device_virtual.h"
 #include "player/replay/channel.h"
 #include "support/song_from_bytes.h"
 
+using namespace korvanti;
+
 namespace {
+
+// What the start looked like to the first tick.
+struct TickView {
+    int32_t elapsed_ms;
+    int32_t global_volume;
+    int32_t next_order;
+    int32_t next_row;
+    int32_t speed;
+    int32_t row;
+    int32_t order;
+    int32_t tick_frames_left;
+    int32_t tick;
+    int32_t pattern_delay_ticks;
+    int32_t bpm;
+    int32_t frames_per_tick;
+};
 
 // What the stand-in tick routine saw and does.
 struct TickLog {
-    int32_t frames_per_tick;             // set on every tick
-    std::vector<int32_t> elapsed_at;     // song elapsed_ms when each tick began
-    std::vector<Song> song_at;           // the whole song when each tick began
-    int32_t play_starts;                 // on_play_start calls
-    int32_t ticks_before_play_start;     // ticks seen when on_play_start ran
+    int32_t frames_per_tick;           // set on every tick
+    std::vector<int32_t> elapsed_at;   // elapsed_ms when each tick began
+    std::vector<TickView> play_at;     // the play when each tick began
+    int32_t play_starts;               // on_play_start calls
+    int32_t ticks_before_play_start;   // ticks seen when on_play_start ran
 };
 
 TickLog tick_log;
 
 // Each tick moves order and row on by one and sets note flags in all 32
 // entries, so the snapshot shows which tick was the last of a block.
-void recording_tick(Song* song) {
-    tick_log.elapsed_at.push_back(song->elapsed_ms);
-    tick_log.song_at.push_back(*song);
-    song->frames_per_tick = tick_log.frames_per_tick;
-    song->order += 1;
-    song->row += 1;
+void recording_tick(PlayState* play) {
+    tick_log.elapsed_at.push_back(play->elapsed_ms);
+    tick_log.play_at.push_back(TickView{play->elapsed_ms, play->global_volume, play->next_order, play->next_row,
+                                        play->speed, play->row, play->order, play->tick_frames_left, play->tick,
+                                        play->pattern_delay_ticks, play->bpm, play->frames_per_tick});
+    play->frames_per_tick = tick_log.frames_per_tick;
+    play->order += 1;
+    play->row += 1;
     auto n = static_cast<int32_t>(tick_log.elapsed_at.size());
-    for (int32_t i = 0; i < 32; ++i) song->channel_notes[i] = 1000 * n + i;
+    for (int32_t i = 0; i < 32; ++i) play->channel_notes[i] = 1000 * n + i;
 }
 
-void recording_play_start(Song*) {
+void recording_play_start(PlayState*) {
     tick_log.play_starts += 1;
     tick_log.ticks_before_play_start = static_cast<int32_t>(tick_log.elapsed_at.size());
 }
 
-Song recording_song(int32_t frames_per_tick, int16_t channel_count = 4) {
+// A song of the recording ticks, and the log cleared.
+SongPtr recording_song(int32_t frames_per_tick, int16_t channel_count = 4) {
     tick_log = TickLog{};
     tick_log.frames_per_tick = frames_per_tick;
-    Song song{};
-    song.channel_count = channel_count;
-    song.default_tempo = 6;
-    song.default_bpm = 125;
-    song.initial_global_volume = 64;
-    song.on_tick = recording_tick;
-    song.on_play_start = recording_play_start;
-    return song;
+    return SongPtr(handle_of_song(hooked_song(channel_count, recording_tick, recording_play_start)));
 }
 
-class OutputStream : public ::testing::Test {
-protected:
-    void SetUp() override { install_memory_file_callbacks(); }
-    void TearDown() override {
-        player_close();
-        virtual_device_fail_open(false);
-    }
-};
+// An offline player at `rate` playing `song` without end (the recording
+// ticks never come back to a row often enough to matter, but a play of
+// hundreds of their ticks would).
+PlayerPtr started(korvanti_song* song, int32_t rate = 44100) {
+    PlayerPtr player = offline_player(rate);
+    if (player == nullptr) return player;
+    EXPECT_EQ(korvanti_player_set_passes(player.get(), 0), KORVANTI_OK);
+    EXPECT_EQ(korvanti_player_start(player.get(), song), KORVANTI_OK);
+    return player;
+}
 
 }  // namespace
 
-TEST_F(OutputStream, BlockLayoutFollowsTheMixingRate) {
+TEST(OutputStream, BlockLayoutFollowsTheMixingRate) {
     struct Layout {
         int32_t rate, block, ring, blocks, ramp;
     };
     for (Layout layout : {Layout{44100, 884, 88400, 100, 128}, Layout{22050, 444, 44400, 100, 64},
-                          Layout{48000, 960, 96000, 100, 139}, Layout{8000, 160, 16000, 100, 23}}) {
+                          Layout{48000, 960, 96000, 100, 139}, Layout{8000, 160, 16000, 100, 23},
+                          Layout{192000, 3840, 384000, 100, 557}}) {
         SCOPED_TRACE(layout.rate);
-        ASSERT_TRUE(player_init(layout.rate));
-        EXPECT_EQ(mixing_rate, layout.rate);
-        EXPECT_EQ(block_frames, layout.block);
-        EXPECT_EQ(ring_frames, layout.ring);
-        EXPECT_EQ(stream_block_count(), layout.blocks);
-        EXPECT_EQ(ramp_frames_total, layout.ramp);
-        EXPECT_EQ(ramp_reciprocal, static_cast<float>(1.0 / layout.ramp));
-        EXPECT_EQ(frame_seconds, static_cast<float>(1.0 / layout.rate));
-        EXPECT_TRUE(virtual_device_is_open());
+        for (bool live : {false, true}) {
+            PlayerPtr player = live ? virtual_live_player(layout.rate) : offline_player(layout.rate);
+            ASSERT_NE(player, nullptr);
+            const Player* record = player_of(player.get());
+            EXPECT_EQ(record->mixing_rate, layout.rate);
+            EXPECT_EQ(korvanti_player_rate(player.get()), layout.rate);
+            EXPECT_EQ(record->block_frames, layout.block);
+            EXPECT_EQ(korvanti_player_block_frames(player.get()), layout.block);
+            EXPECT_EQ(record->ring_frames, layout.ring);
+            EXPECT_EQ(block_count(record), layout.blocks);
+            EXPECT_EQ(record->mixer.ramp_frames_total, layout.ramp);
+            EXPECT_EQ(record->mixer.ramp_reciprocal, static_cast<float>(1.0 / layout.ramp));
+            EXPECT_EQ(record->frame_seconds, static_cast<float>(1.0 / layout.rate));
+            EXPECT_EQ(record->live, live);
+            EXPECT_EQ(record->device.ops != nullptr, live);
+        }
     }
     // The float32 reciprocal of 44100 lies below the true value: what makes
     // a tick of 882 frames count 19 ms.
-    ASSERT_TRUE(player_init(44100));
-    EXPECT_LT(static_cast<double>(frame_seconds) * 882.0 * 1000.0, 20.0);
+    PlayerPtr player = offline_player(44100);
+    EXPECT_LT(static_cast<double>(player_of(player.get())->frame_seconds) * 882.0 * 1000.0, 20.0);
+    EXPECT_EQ(korvanti_player_block_frames(nullptr), 0);
 }
 
-TEST_F(OutputStream, PlayerInitResetsEveryVoice) {
-    std::memset(static_cast<void*>(voice_table), 0x5A, sizeof voice_table);
-    ASSERT_TRUE(player_init_offline(44100));
+// Every start is a first start: whatever the voices held, a start leaves
+// them all at rest, each at its own slot, and every channel fresh and bound
+// to its voice.
+TEST(OutputStream, StartResetsEveryVoiceAndChannel) {
+    SongPtr song = recording_song(882, 4);
+    PlayerPtr player = offline_player();
+    Player* record = player_of(player.get());
+    std::memset(static_cast<void*>(record->play.voice_table), 0x5A, sizeof record->play.voice_table);
+    for (Channel& channel : record->play.channels) {
+        channel.volume = 99;
+        channel.voice = nullptr;
+    }
+    ASSERT_EQ(korvanti_player_start(player.get(), song.get()), KORVANTI_OK);
     for (int32_t i = 0; i < VOICE_COUNT; ++i) {
         Voice expected;
         std::memset(static_cast<void*>(&expected), 0, sizeof expected);
         expected.index = i;
         expected.step_int = 1;
-        ASSERT_EQ(std::memcmp(&voice_table[i], &expected, sizeof expected), 0) << "voice " << i;
+        ASSERT_EQ(std::memcmp(&record->play.voice_table[i], &expected, sizeof expected), 0) << "voice " << i;
+    }
+    // All 32, not only the song's channels: a later song with more channels
+    // meets none of this song's state.
+    for (int32_t i = 0; i < CHANNEL_COUNT; ++i) {
+        EXPECT_EQ(record->play.channels[i].voice, &record->play.voice_table[i]) << i;
+        EXPECT_EQ(record->play.channels[i].volume, 0) << i;
     }
 }
 
-TEST_F(OutputStream, RefusesWhatItCannotServe) {
-    Song song = recording_song(882);
-    // No stream settings yet: nothing starts.
-    EXPECT_FALSE(song_play(&song));
-    EXPECT_FALSE(song_render_start(&song));
-    EXPECT_EQ(song_render_next(nullptr), nullptr);
+TEST(OutputStream, RefusesWhatItCannotServe) {
+    int error = 0;
+    EXPECT_EQ(korvanti_player_create(PLAYER_RATE_MIN - 1, &error), nullptr);
+    EXPECT_EQ(error, KORVANTI_ERROR_ARGUMENT);
+    EXPECT_EQ(korvanti_player_create(PLAYER_RATE_MAX + 1, nullptr), nullptr);
+    EXPECT_EQ(live_player_on(failing_virtual_sound_device(), 44100, &error), nullptr);
+    EXPECT_EQ(error, KORVANTI_ERROR_DEVICE);
+    EXPECT_EQ(live_player_on(virtual_sound_device(), PLAYER_RATE_MAX + 1, &error), nullptr);
+    EXPECT_EQ(error, KORVANTI_ERROR_ARGUMENT);
 
-    set_file_callbacks(nullptr, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_FALSE(player_init(44100));
-    EXPECT_FALSE(virtual_device_is_open());
-    install_memory_file_callbacks();
-
-    virtual_device_fail_open(true);
-    EXPECT_FALSE(player_init(44100));
-    EXPECT_FALSE(song_play(&song));
-    virtual_device_fail_open(false);
-
-    EXPECT_FALSE(player_init(MIXING_RATE_MIN - 1));
-    EXPECT_FALSE(player_init_offline(MIXING_RATE_MAX + 1));
-    EXPECT_FALSE(song_render_start(&song));
-
-    ASSERT_TRUE(player_init(44100));
-    EXPECT_FALSE(song_play(nullptr));
-    EXPECT_FALSE(song_stop(nullptr));
+    SongPtr song = recording_song(882);
+    PlayerPtr player = offline_player();
+    int16_t frames[8];
+    // Nothing started: nothing to render, seek or describe.
+    EXPECT_EQ(korvanti_player_render(player.get(), frames, 2), KORVANTI_ERROR_STATE);
+    EXPECT_EQ(korvanti_player_seek_frame(player.get(), 0), KORVANTI_ERROR_STATE);
+    EXPECT_EQ(korvanti_player_seek_order(player.get(), 0, 0), KORVANTI_ERROR_STATE);
+    korvanti_position position;
+    EXPECT_EQ(korvanti_player_get_position(player.get(), &position), KORVANTI_ERROR_STATE);
+    korvanti_sync_snapshot snapshot;
+    EXPECT_EQ(korvanti_player_get_snapshot(player.get(), 0, &snapshot), KORVANTI_ERROR_STATE);
+    EXPECT_EQ(korvanti_player_start(player.get(), nullptr), KORVANTI_ERROR_ARGUMENT);
+    EXPECT_EQ(korvanti_player_start(nullptr, song.get()), KORVANTI_ERROR_ARGUMENT);
+    EXPECT_EQ(korvanti_player_stop(player.get()), KORVANTI_OK);  // harmless
+    EXPECT_EQ(korvanti_player_pause(player.get(), true), KORVANTI_ERROR_STATE);  // no device
     EXPECT_TRUE(tick_log.elapsed_at.empty());
-    // Offline settings open no device, so live play cannot start on them.
-    ASSERT_TRUE(player_init_offline(44100));
-    EXPECT_FALSE(virtual_device_is_open());
-    EXPECT_FALSE(song_play(&song));
+
+    // A live player renders on its own thread, never into the caller's buffer.
+    PlayerPtr live = virtual_live_player();
+    ASSERT_EQ(korvanti_player_start(live.get(), song.get()), KORVANTI_OK);
+    EXPECT_EQ(korvanti_player_render(live.get(), frames, 2), KORVANTI_ERROR_STATE);
+    EXPECT_EQ(korvanti_player_get_snapshot(live.get(), 0, &snapshot), KORVANTI_ERROR_STATE);
+    ASSERT_EQ(korvanti_player_stop(live.get()), KORVANTI_OK);
+
+    // Stopped: the play is over and renders nothing more.
+    ASSERT_EQ(korvanti_player_start(player.get(), song.get()), KORVANTI_OK);
+    ASSERT_EQ(korvanti_player_render(player.get(), frames, 4), 4);
+    ASSERT_EQ(korvanti_player_stop(player.get()), KORVANTI_OK);
+    EXPECT_EQ(korvanti_player_render(player.get(), frames, 4), 0);
+    EXPECT_EQ(render_next_block(player.get()), nullptr);
 }
 
-TEST_F(OutputStream, QueriesAnswerZeroWithoutSnapshots) {
-    Song song = recording_song(882);
-    int32_t out[32];
-    for (int32_t& value : out) value = -7;
-    for (bool initialised : {false, true}) {
-        if (initialised) {
-            ASSERT_TRUE(player_init(44100));
-        }
-        EXPECT_EQ(song_audible_order(nullptr), 0);
-        EXPECT_EQ(song_audible_row(nullptr), 0);
-        EXPECT_EQ(song_audible_channel_values(nullptr, out), 0);
-        EXPECT_EQ(song_audible_order(&song), 0);
-        EXPECT_EQ(song_audible_row(&song), 0);
-        EXPECT_EQ(song_audible_channel_values(&song, out), 0);
-        for (int32_t value : out) EXPECT_EQ(value, -7);
-    }
+// A refused argument, mid-render, changes nothing: the rest of the render
+// equals one without the refused calls.
+TEST(OutputStream, RefusedArgumentsLeaveThePlayAsItWas) {
+    std::vector<XmCell> rows;
+    for (uint8_t note : {49, 53, 56, 61, 0, 97, 37, 44}) rows.push_back(note_cell(note, note ? 1 : 0));
+    SongPtr song(load_song_from_module(one_channel_module(rows)));
+    ASSERT_NE(song, nullptr);
+    PlayerPtr reference = offline_player();
+    ASSERT_EQ(korvanti_player_start(reference.get(), song.get()), KORVANTI_OK);
+    const std::vector<int16_t> whole = render_all(reference.get(), 1000);
+    ASSERT_GT(whole.size(), 80000u);
+
+    PlayerPtr player = offline_player();
+    ASSERT_EQ(korvanti_player_start(player.get(), song.get()), KORVANTI_OK);
+    std::vector<int16_t> pcm = render_frames(player.get(), 12345);
+    const int64_t end = korvanti_song_length_frames(song.get(), 44100);
+    ASSERT_EQ(end * 2, static_cast<int64_t>(whole.size()));
+    EXPECT_EQ(korvanti_player_set_gain_db(player.get(), NAN), KORVANTI_ERROR_ARGUMENT);
+    EXPECT_EQ(korvanti_player_set_gain_db(player.get(), 40.5), KORVANTI_ERROR_ARGUMENT);
+    EXPECT_EQ(korvanti_player_set_stereo_separation(player.get(), 101), KORVANTI_ERROR_ARGUMENT);
+    EXPECT_EQ(korvanti_player_set_stereo_separation(player.get(), -1), KORVANTI_ERROR_ARGUMENT);
+    EXPECT_EQ(korvanti_player_set_channel_muted(player.get(), 32, true), KORVANTI_ERROR_ARGUMENT);
+    EXPECT_EQ(korvanti_player_set_channel_muted(player.get(), -1, true), KORVANTI_ERROR_ARGUMENT);
+    EXPECT_EQ(korvanti_player_set_passes(player.get(), -1), KORVANTI_ERROR_ARGUMENT);
+    EXPECT_EQ(korvanti_player_set_mixer(player.get(), "no such loops"), KORVANTI_ERROR_ARGUMENT);
+    EXPECT_EQ(korvanti_player_seek_frame(player.get(), end), KORVANTI_ERROR_RANGE);
+    EXPECT_EQ(korvanti_player_seek_frame(player.get(), -1), KORVANTI_ERROR_RANGE);
+    EXPECT_EQ(korvanti_player_seek_order(player.get(), 1, 0), KORVANTI_ERROR_RANGE);  // the song has one order
+    EXPECT_EQ(korvanti_player_seek_order(player.get(), 0, 64), KORVANTI_ERROR_RANGE);
+    EXPECT_EQ(korvanti_player_render(player.get(), nullptr, 5), KORVANTI_ERROR_ARGUMENT);
+    EXPECT_EQ(korvanti_player_render(player.get(), pcm.data(), -5), KORVANTI_ERROR_ARGUMENT);
+    EXPECT_EQ(korvanti_player_create(7999, nullptr), nullptr);
+    const std::vector<int16_t> rest = render_all(player.get(), 777);
+    pcm.insert(pcm.end(), rest.begin(), rest.end());
+    EXPECT_TRUE(pcm == whole) << "the render after refused calls differs";
 }
 
-TEST_F(OutputStream, PlayStartResetsThePositionBeforeTheFirstTick) {
-    ASSERT_TRUE(player_init_offline(44100));
-    Song song = recording_song(882, 4);
-    song.initial_global_volume = 40;
-    song.default_tempo = 5;
-    song.default_bpm = 100;
-    song.global_volume = 3;
-    song.next_order = 7;
-    song.next_row = 9;
-    song.speed = 31;
-    song.row = 12;
-    song.order = 13;
-    song.tick_frames_left = 500;
-    song.tick = 4;
-    song.pattern_delay_ticks = 2;
-    song.elapsed_ms = 12345;
-    for (int32_t i = 0; i < 6; ++i) {
-        channels[i] = Channel{};
-        channels[i].volume = 99;
-        channels[i].voice = nullptr;
-    }
+TEST(OutputStream, PositionBeforeAndAfterTheFirstBlock) {
+    SongPtr song = recording_song(882);
+    PlayerPtr player = started(song.get());
+    korvanti_position position;
+    ASSERT_EQ(korvanti_player_get_position(player.get(), &position), KORVANTI_OK);
+    EXPECT_EQ(position.frame, 0);
+    EXPECT_EQ(position.order, 0);
+    EXPECT_EQ(position.row, 0);
+    EXPECT_EQ(position.speed, 6);
+    EXPECT_EQ(position.bpm, 125);
+    EXPECT_EQ(position.channel_count, 4);
+    korvanti_sync_snapshot snapshot;
+    EXPECT_EQ(korvanti_player_get_snapshot(player.get(), 0, &snapshot), KORVANTI_ERROR_RANGE);
+    korvanti_song_end end;
+    EXPECT_EQ(korvanti_player_get_end(player.get(), &end), KORVANTI_ERROR_RANGE);
 
-    ASSERT_TRUE(song_render_start(&song));
+    int16_t frames[2 * 10];
+    ASSERT_EQ(korvanti_player_render(player.get(), frames, 10), 10);
+    ASSERT_EQ(korvanti_player_get_position(player.get(), &position), KORVANTI_OK);
+    EXPECT_EQ(position.frame, 10);
+    // The block that holds the last frame rendered, as its end left it: two ticks.
+    EXPECT_EQ(position.row, 2);
+    EXPECT_EQ(position.order, 2);
+    EXPECT_TRUE(position.channels[3].note_struck);
+    ASSERT_EQ(korvanti_player_get_snapshot(player.get(), 0, &snapshot), KORVANTI_OK);
+    EXPECT_EQ(snapshot.row, 2);
+    EXPECT_EQ(korvanti_player_get_snapshot(player.get(), 1, &snapshot), KORVANTI_ERROR_RANGE);
+}
+
+TEST(OutputStream, PlayStartResetsThePositionBeforeTheFirstTick) {
+    SongPtr song = recording_song(882, 4);
+    Song* record = song_of(song.get());
+    record->initial_global_volume = 40;
+    record->default_tempo = 5;
+    record->default_bpm = 100;
+    PlayerPtr player = offline_player();
+    // A play that ran somewhere else before.
+    PlayState& play = player_of(player.get())->play;
+    play.global_volume = 3;
+    play.next_order = 7;
+    play.next_row = 9;
+    play.speed = 31;
+    play.row = 12;
+    play.order = 13;
+    play.tick_frames_left = 500;
+    play.tick = 4;
+    play.pattern_delay_ticks = 2;
+    play.elapsed_ms = 12345;
+
+    ASSERT_EQ(korvanti_player_start(player.get(), song.get()), KORVANTI_OK);
     EXPECT_EQ(tick_log.play_starts, 1);
     EXPECT_EQ(tick_log.ticks_before_play_start, 0);
-    for (int32_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(channels[i].voice, &voice_table[i]) << i;
-        EXPECT_EQ(channels[i].volume, 0) << i;
-    }
-    EXPECT_EQ(channels[4].volume, 99);  // beyond channel_count: untouched
-    EXPECT_EQ(channels[4].voice, nullptr);
 
-    ASSERT_NE(song_render_next(nullptr), nullptr);
-    ASSERT_FALSE(tick_log.song_at.empty());
-    const Song& first = tick_log.song_at[0];
+    ASSERT_NE(render_next_block(player.get()), nullptr);
+    ASSERT_FALSE(tick_log.play_at.empty());
+    const TickView& first = tick_log.play_at[0];
     EXPECT_EQ(first.global_volume, 40);
     EXPECT_EQ(first.next_order, -1);
     EXPECT_EQ(first.next_row, -1);
@@ -200,36 +294,36 @@ TEST_F(OutputStream, PlayStartResetsThePositionBeforeTheFirstTick) {
     EXPECT_EQ(first.elapsed_ms, 0);
     EXPECT_EQ(first.bpm, 100);
     EXPECT_EQ(first.frames_per_tick, 1102);  // set_tempo(100) at 44100 Hz
-    EXPECT_TRUE(song_stop(&song));
-    EXPECT_EQ(song_render_next(nullptr), nullptr);
+    EXPECT_EQ(korvanti_player_stop(player.get()), KORVANTI_OK);
+    EXPECT_EQ(render_next_block(player.get()), nullptr);
 }
 
 // A block of 884 frames with 882-frame ticks: 882 + 2, then 880 + 4, ...
-TEST_F(OutputStream, TicksSplitBlocksAndElapsedTimeTruncatesEachPiece) {
-    ASSERT_TRUE(player_init_offline(44100));
-    Song song = recording_song(882);
-    ASSERT_TRUE(song_render_start(&song));
+TEST(OutputStream, TicksSplitBlocksAndElapsedTimeTruncatesEachPiece) {
+    SongPtr song = recording_song(882);
+    PlayerPtr player = started(song.get());
+    const PlayState& play = player_of(player.get())->play;
     SyncSnapshot snapshot;
 
-    ASSERT_NE(song_render_next(&snapshot), nullptr);
+    ASSERT_NE(render_next_block(player.get(), &snapshot), nullptr);
     // The block begins with a tick, before any frame is mixed; the second
     // tick begins after one piece of 882 frames, which counts 19 ms.
     EXPECT_EQ(tick_log.elapsed_at, (std::vector<int32_t>{0, 19}));
     EXPECT_EQ(int32_t{snapshot.elapsed_ms}, 19);  // + 0 for the piece of 2
-    EXPECT_EQ(song.tick_frames_left, 880);
+    EXPECT_EQ(play.tick_frames_left, 880);
 
-    ASSERT_NE(song_render_next(&snapshot), nullptr);
+    ASSERT_NE(render_next_block(player.get(), &snapshot), nullptr);
     EXPECT_EQ(tick_log.elapsed_at, (std::vector<int32_t>{0, 19, 38}));
     EXPECT_EQ(int32_t{snapshot.elapsed_ms}, 38);
-    EXPECT_EQ(song.tick_frames_left, 878);
+    EXPECT_EQ(play.tick_frames_left, 878);
 
-    ASSERT_NE(song_render_next(&snapshot), nullptr);
+    ASSERT_NE(render_next_block(player.get(), &snapshot), nullptr);
     EXPECT_EQ(int32_t{snapshot.elapsed_ms}, 57);
-    EXPECT_EQ(song.tick_frames_left, 876);
-    EXPECT_EQ(song.elapsed_ms, 57);
+    EXPECT_EQ(play.tick_frames_left, 876);
+    EXPECT_EQ(play.elapsed_ms, 57);
 }
 
-TEST_F(OutputStream, ElapsedTimeCountsPiecesNotBlocks) {
+TEST(OutputStream, ElapsedTimeCountsPiecesNotBlocks) {
     struct Case {
         int32_t frames_per_tick;
         size_t ticks_in_first_block;
@@ -239,144 +333,197 @@ TEST_F(OutputStream, ElapsedTimeCountsPiecesNotBlocks) {
     // one piece of 884 frames, 20.04 ms.
     for (Case c : {Case{1, 884, 0}, Case{2, 442, 0}, Case{44, 21, 0}, Case{3000, 1, 20}}) {
         SCOPED_TRACE(c.frames_per_tick);
-        ASSERT_TRUE(player_init_offline(44100));
-        Song song = recording_song(c.frames_per_tick);
-        ASSERT_TRUE(song_render_start(&song));
+        SongPtr song = recording_song(c.frames_per_tick);
+        PlayerPtr player = started(song.get());
         SyncSnapshot snapshot;
-        ASSERT_NE(song_render_next(&snapshot), nullptr);
+        ASSERT_NE(render_next_block(player.get(), &snapshot), nullptr);
         EXPECT_EQ(tick_log.elapsed_at.size(), c.ticks_in_first_block);
         EXPECT_EQ(int32_t{snapshot.elapsed_ms}, c.elapsed_after_first_block);
-        song_stop(&song);
     }
 }
 
-TEST_F(OutputStream, SnapshotHoldsTheSongAfterTheLastTickOfItsBlock) {
-    ASSERT_TRUE(player_init_offline(44100));
+TEST(OutputStream, SnapshotHoldsTheSongAfterTheLastTickOfItsBlock) {
     // Ticks of exactly one block: the tick at each boundary belongs to the later block.
-    Song song = recording_song(884, 4);
-    ASSERT_TRUE(song_render_start(&song));
+    SongPtr song = recording_song(884, 4);
+    PlayerPtr player = started(song.get());
+    const Player* record = player_of(player.get());
     for (int32_t block = 0; block < 3; ++block) {
         SyncSnapshot snapshot;
-        ASSERT_NE(song_render_next(&snapshot), nullptr);
+        ASSERT_NE(render_next_block(player.get(), &snapshot), nullptr);
         EXPECT_EQ(tick_log.elapsed_at.size(), static_cast<size_t>(block + 1));
         EXPECT_EQ(snapshot.row, block + 1);
         EXPECT_EQ(snapshot.order, block + 1);
-        EXPECT_EQ(int32_t{snapshot.elapsed_ms}, song.elapsed_ms);
-        EXPECT_EQ(stream_write_block(), block + 1);
-        // The ring's record of the block is the same snapshot.
-        EXPECT_EQ(std::memcmp(&stream_snapshots()[block], &snapshot, sizeof snapshot), 0);
-        for (int32_t i = 0; i < 32; ++i) EXPECT_EQ(int32_t{snapshot.channel_notes[i]}, i < 4 ? 1000 * (block + 1) + i : 0);
+        EXPECT_EQ(int32_t{snapshot.elapsed_ms}, record->play.elapsed_ms);
+        EXPECT_EQ(record->write_block.load(), block + 1);
+        // The ring's record of the block is the same snapshot, and so is
+        // what the public call gives for that song block.
+        EXPECT_EQ(std::memcmp(&record->block_ring[block].snapshot, &snapshot, sizeof snapshot), 0);
+        korvanti_sync_snapshot described;
+        ASSERT_EQ(korvanti_player_get_snapshot(player.get(), block, &described), KORVANTI_OK);
+        EXPECT_EQ(std::memcmp(&described, &snapshot, sizeof snapshot), 0);
+        for (int32_t i = 0; i < 32; ++i) {
+            EXPECT_EQ(int32_t{snapshot.channel_notes[i]}, i < 4 ? 1000 * (block + 1) + i : 0);
+        }
     }
-    song_stop(&song);
 
     // Two ticks a block: the second one's state is what the snapshot holds.
     song = recording_song(442, 32);
-    ASSERT_TRUE(song_render_start(&song));
+    player = started(song.get());
     SyncSnapshot snapshot;
-    ASSERT_NE(song_render_next(&snapshot), nullptr);
-    ASSERT_NE(song_render_next(&snapshot), nullptr);
+    ASSERT_NE(render_next_block(player.get(), &snapshot), nullptr);
+    ASSERT_NE(render_next_block(player.get(), &snapshot), nullptr);
     EXPECT_EQ(snapshot.row, 4);
     for (int32_t i = 0; i < 32; ++i) EXPECT_EQ(int32_t{snapshot.channel_notes[i]}, 4000 + i);
 }
 
-TEST_F(OutputStream, PositionsOf256AndMoreAreReportedModulo256) {
-    ASSERT_TRUE(player_init_offline(44100));
-    Song song = recording_song(884);
-    song.on_tick = [](Song* s) {
-        s->frames_per_tick = 884;
-        s->order = 300;
-        s->row = 513;
+TEST(OutputStream, PositionsOf256AndMoreAreReportedModulo256) {
+    SongPtr song = recording_song(884);
+    song_of(song.get())->on_tick = [](PlayState* play) {
+        play->frames_per_tick = 884;
+        play->order = 300;
+        play->row = 513;
     };
-    ASSERT_TRUE(song_render_start(&song));
+    PlayerPtr player = started(song.get());
     SyncSnapshot snapshot;
-    ASSERT_NE(song_render_next(&snapshot), nullptr);
+    ASSERT_NE(render_next_block(player.get(), &snapshot), nullptr);
     EXPECT_EQ(snapshot.order, 300 - 256);
     EXPECT_EQ(snapshot.row, 513 - 512);
+    // The position keeps them whole.
+    korvanti_position position;
+    ASSERT_EQ(korvanti_player_render(player.get(), nullptr, 0), 0);
+    int16_t frame[2];
+    ASSERT_EQ(korvanti_player_render(player.get(), frame, 1), 1);
+    ASSERT_EQ(korvanti_player_get_position(player.get(), &position), KORVANTI_OK);
+    EXPECT_EQ(position.order, 300);
+    EXPECT_EQ(position.row, 513);
 }
 
-TEST_F(OutputStream, WriteBlockWrapsAfterTheLastBlockOfTheRing) {
-    ASSERT_TRUE(player_init_offline(22050));
-    Song song = recording_song(444);
-    ASSERT_TRUE(song_render_start(&song));
-    const int16_t* ring = stream_output_ring();
+TEST(OutputStream, WriteBlockWrapsAfterTheLastBlockOfTheRing) {
+    SongPtr song = recording_song(444);
+    PlayerPtr player = started(song.get(), 22050);
+    const Player* record = player_of(player.get());
+    const int16_t* ring = record->output_ring;
     for (int32_t block = 0; block < 100; ++block) {
-        const int16_t* pcm = song_render_next(nullptr);
+        const int16_t* pcm = render_next_block(player.get());
         ASSERT_EQ(pcm, ring + static_cast<size_t>(block) * 444 * 2) << block;
     }
-    EXPECT_EQ(stream_write_block(), 0);
+    EXPECT_EQ(record->write_block.load(), 0);
     SyncSnapshot snapshot;
-    EXPECT_EQ(song_render_next(&snapshot), ring);
+    EXPECT_EQ(render_next_block(player.get(), &snapshot), ring);
     EXPECT_EQ(snapshot.row, 101);
-    EXPECT_EQ(stream_snapshots()[0].row, 101);
-    EXPECT_EQ(stream_snapshots()[99].row, 100);
+    EXPECT_EQ(record->block_ring[0].snapshot.row, 101);
+    EXPECT_EQ(record->block_ring[99].snapshot.row, 100);
 }
 
-// With a real module: offline rendering starts the same each time, and it
-// makes sound.
-TEST_F(OutputStream, OfflineRenderingRepeatsExactly) {
+namespace {
+
+// Eight rows of one channel: notes, a rest and a key off.
+XmModule melody_module() {
     std::vector<XmCell> rows;
     for (uint8_t note : {49, 53, 56, 61, 0, 97, 37, 44}) rows.push_back(note_cell(note, note ? 1 : 0));
-    SongPtr song(load_song_from_module(one_channel_module(rows)));
-    ASSERT_NE(song, nullptr);
-    ASSERT_TRUE(player_init_offline(44100));
-    std::vector<int16_t> first, second;
-    std::vector<SyncSnapshot> first_snapshots, second_snapshots;
-    for (auto* pass : {&first, &second}) {
-        auto* snapshots = pass == &first ? &first_snapshots : &second_snapshots;
-        ASSERT_TRUE(song_render_start(song.get()));
-        for (int block = 0; block < 120; ++block) {
-            SyncSnapshot snapshot;
-            const int16_t* pcm = song_render_next(&snapshot);
-            ASSERT_NE(pcm, nullptr);
-            pass->insert(pass->end(), pcm, pcm + 884 * 2);
-            snapshots->push_back(snapshot);
-        }
-    }
-    EXPECT_EQ(first, second);
-    ASSERT_EQ(std::memcmp(first_snapshots.data(), second_snapshots.data(), first_snapshots.size() * sizeof(SyncSnapshot)),
-              0);
-    size_t loud = 0;
-    for (int16_t value : first) loud += value > 1000 || value < -1000;
-    EXPECT_GT(loud, first.size() / 10);
-    // Row 0 struck a note on the only channel; its block's snapshot says so.
-    EXPECT_EQ(int32_t{first_snapshots[0].channel_notes[0]}, 1);
-    EXPECT_EQ(first_snapshots[0].row, 0);
-    EXPECT_EQ(int32_t{first_snapshots[0].channel_notes[1]}, 0);
+    return one_channel_module(rows);
 }
 
-// Starting at a later block: the ring and the snapshots hold what a play
-// from the song's start holds there, even after a play that left voices
-// sounding.
-TEST_F(OutputStream, PlayFromABlockIsThePlayFromTheStartSeenFromThere) {
-    // Channel 1 starts a looping note on the last row only: a voice left
-    // sounding by the earlier play is heard from the first block on.
+// Two channels, the second starting a looping note on the last row only: a
+// voice left sounding by an earlier play would be heard from the first
+// block of the next.
+XmModule ringing_module() {
     XmModule module = module_with_cells(2, {}, 8, {instrument_with_sample(square_sample(64, 8))});
-    for (uint16_t row : {0, 2, 4}) set_cell(module.patterns[0], 2, row, 0, note_cell(static_cast<uint8_t>(49 + row), 1));
+    for (uint16_t row : {0, 2, 4}) {
+        set_cell(module.patterns[0], 2, row, 0, note_cell(static_cast<uint8_t>(49 + row), 1));
+    }
     set_cell(module.patterns[0], 2, 7, 1, note_cell(44, 1));
-    SongPtr song(load_song_from_module(module));
-    ASSERT_NE(song, nullptr);
-    constexpr int32_t FIRST = 37, BLOCKS = FIRST + 100;
-    ASSERT_TRUE(player_init_offline(44100));
-    ASSERT_TRUE(song_render_start(song.get()));
-    std::vector<int16_t> pcm;
-    std::vector<SyncSnapshot> snapshots(BLOCKS);
-    for (int32_t block = 0; block < BLOCKS; ++block) {
-        const int16_t* block_pcm = song_render_next(&snapshots[block]);
-        pcm.insert(pcm.end(), block_pcm, block_pcm + 884 * 2);
-    }
-    song_stop(song.get());
+    return module;
+}
 
-    ASSERT_TRUE(player_init(44100));
-    for (int32_t first : {FIRST, 0}) {
-        SCOPED_TRACE(first);
-        // The first play leaves voices sounding at its end of the ring.
-        ASSERT_TRUE(song_play(song.get()));
-        ASSERT_TRUE(song_play_from(song.get(), first));
-        const int16_t* ring = stream_output_ring();
-        EXPECT_TRUE(std::equal(ring, ring + 88400 * 2, pcm.begin() + first * 884 * 2));
-        EXPECT_EQ(std::memcmp(stream_snapshots(), &snapshots[static_cast<size_t>(first)], 100 * sizeof(SyncSnapshot)), 0);
-        EXPECT_EQ(stream_audible_block(), 0);
-        song_stop(song.get());
+struct BlockRender {
+    std::vector<int16_t> pcm;
+    std::vector<SyncSnapshot> snapshots;
+};
+
+// `blocks` blocks of the play under way, through the block renderer.
+BlockRender render_blocks(korvanti_player* player, int32_t blocks) {
+    BlockRender render;
+    const int32_t block_frames = korvanti_player_block_frames(player);
+    for (int32_t block = 0; block < blocks; ++block) {
+        SyncSnapshot snapshot;
+        const int16_t* pcm = render_next_block(player, &snapshot);
+        if (pcm == nullptr) break;
+        render.pcm.insert(render.pcm.end(), pcm, pcm + block_frames * 2);
+        render.snapshots.push_back(snapshot);
     }
-    EXPECT_FALSE(song_play_from(song.get(), -1));
+    return render;
+}
+
+bool same_render(const BlockRender& a, const BlockRender& b) {
+    return a.pcm == b.pcm && a.snapshots.size() == b.snapshots.size() &&
+           std::memcmp(a.snapshots.data(), b.snapshots.data(), a.snapshots.size() * sizeof(SyncSnapshot)) == 0;
+}
+
+}  // namespace
+
+// Every start is a first start: the same song started again, after itself
+// or after another song, on the same player or on another, renders the same
+// bits and snapshots as its first start. (Before players were records of
+// their own, the voices of an earlier play were heard in the next one.)
+TEST(OutputStream, EveryStartRendersLikeTheFirst) {
+    SongPtr song(load_song_from_module(ringing_module()));
+    SongPtr other(load_song_from_module(melody_module()));
+    ASSERT_NE(song, nullptr);
+    ASSERT_NE(other, nullptr);
+    constexpr int32_t BLOCKS = 150;  // past the song's end: the last row's note rings on
+    PlayerPtr player = offline_player();
+    ASSERT_EQ(korvanti_player_set_passes(player.get(), 0), KORVANTI_OK);
+    ASSERT_EQ(korvanti_player_start(player.get(), song.get()), KORVANTI_OK);
+    const BlockRender first = render_blocks(player.get(), BLOCKS);
+    ASSERT_EQ(first.snapshots.size(), static_cast<size_t>(BLOCKS));
+    size_t loud = 0;
+    for (int16_t value : first.pcm) loud += value > 1000 || value < -1000;
+    EXPECT_GT(loud, first.pcm.size() / 10);
+    // Row 0 struck a note on channel 0 only; its block's snapshot says so.
+    EXPECT_EQ(int32_t{first.snapshots[0].channel_notes[0]}, 1);
+    EXPECT_EQ(int32_t{first.snapshots[0].channel_notes[1]}, 0);
+    EXPECT_EQ(first.snapshots[0].row, 0);
+
+    // Again after itself, with its last note still ringing.
+    ASSERT_EQ(korvanti_player_start(player.get(), song.get()), KORVANTI_OK);
+    EXPECT_TRUE(same_render(render_blocks(player.get(), BLOCKS), first)) << "second start";
+    // After another song.
+    ASSERT_EQ(korvanti_player_start(player.get(), other.get()), KORVANTI_OK);
+    const BlockRender other_first = render_blocks(player.get(), 60);
+    ASSERT_EQ(korvanti_player_start(player.get(), song.get()), KORVANTI_OK);
+    EXPECT_TRUE(same_render(render_blocks(player.get(), BLOCKS), first)) << "start after another song";
+    // The other song, in turn, as on a fresh player.
+    PlayerPtr fresh = offline_player();
+    ASSERT_EQ(korvanti_player_set_passes(fresh.get(), 0), KORVANTI_OK);
+    ASSERT_EQ(korvanti_player_start(fresh.get(), other.get()), KORVANTI_OK);
+    EXPECT_TRUE(same_render(render_blocks(fresh.get(), 60), other_first)) << "the other song on a fresh player";
+    ASSERT_EQ(korvanti_player_start(player.get(), other.get()), KORVANTI_OK);
+    EXPECT_TRUE(same_render(render_blocks(player.get(), 60), other_first)) << "the other song again";
+}
+
+// The public render in any chunk sizes is the block renders laid end to
+// end, cut where the play ends.
+TEST(OutputStream, RendersOfAnySizeAreTheBlocksEndToEnd) {
+    SongPtr song(load_song_from_module(melody_module()));
+    ASSERT_NE(song, nullptr);
+    PlayerPtr blocks = offline_player();
+    ASSERT_EQ(korvanti_player_start(blocks.get(), song.get()), KORVANTI_OK);
+    const BlockRender whole = render_blocks(blocks.get(), 60);
+    const int64_t length = korvanti_song_length_frames(song.get(), 44100);
+    ASSERT_EQ(length, 8 * 6 * 882);
+    ASSERT_GE(static_cast<int64_t>(whole.pcm.size()), length * 2);
+    const std::vector<int16_t> cut(whole.pcm.begin(), whole.pcm.begin() + length * 2);
+    for (int64_t chunk : {1, 3, 883, 884, 885, 4096, 100000}) {
+        SCOPED_TRACE(chunk);
+        PlayerPtr player = offline_player();
+        ASSERT_EQ(korvanti_player_start(player.get(), song.get()), KORVANTI_OK);
+        EXPECT_TRUE(render_all(player.get(), chunk) == cut);
+        int16_t frame[2];
+        EXPECT_EQ(korvanti_player_render(player.get(), frame, 1), 0);  // the end, and after it
+        korvanti_song_end end;
+        ASSERT_EQ(korvanti_player_get_end(player.get(), &end), KORVANTI_OK);
+        EXPECT_EQ(end.frame, length);
+        EXPECT_TRUE(end.returns);
+    }
 }

@@ -12,6 +12,8 @@
 #include "player/replay/effects.h"
 #include "player/replay/voice_update.h"
 
+using namespace korvanti;
+
 namespace {
 
 // A library error of up to this many ulps cannot change a truncation.

@@ -5,6 +5,8 @@
 #include "player/replay/channel.h"
 #include "replay_harness.h"
 
+using namespace korvanti;
+
 namespace {
 
 // Three patterns of 32 rows at orders 0, 1, 2; one tick per row.
@@ -15,10 +17,9 @@ XmModule three_orders(uint16_t channels = 4) {
 }
 
 std::vector<int32_t> positions_of(const XmModule& module, int32_t rows) {
-    SongPtr song = load_for_replay(module);
-    if (!song) return {};
-    start_replay(song.get());
-    return visited_positions(song.get(), rows);
+    PlayPtr play = start_replay(module);
+    if (!play) return {};
+    return visited_positions(play.get(), rows);
 }
 
 TEST(PositionFlow, JumpsAndBreaks) {
@@ -75,11 +76,12 @@ TEST(PositionFlow, RunningOffTheEndContinuesAtTheRestartPosition) {
     // A restart position outside the song continues at order 0.
     module.restart_position = 2;
     EXPECT_EQ(positions_of(module, 7), (std::vector<int32_t>{0, 1, 2, 1000, 1001, 1002, 0}));
-    SongPtr song = load_for_replay(module);
-    ASSERT_TRUE(song);
+    PlayPtr play = start_replay(module);
+    ASSERT_TRUE(play);
+    Song* song = song_to_change(play.get());
     song->restart_position = -3;
-    start_replay(song.get());
-    EXPECT_EQ(visited_positions(song.get(), 7), (std::vector<int32_t>{0, 1, 2, 1000, 1001, 1002, 0}));
+    restart_replay(play.get());
+    EXPECT_EQ(visited_positions(play.get(), 7), (std::vector<int32_t>{0, 1, 2, 1000, 1001, 1002, 0}));
 }
 
 TEST(PatternLoop, BodyPlaysCountPlusOneTimes) {
@@ -134,51 +136,51 @@ TEST(MissingRows, BreakBeyondThePatternPlaysAnEmptyRow) {
     module.patterns[1] = empty_pattern(16, 1);
     put(module, 0, 0, 0, note_cell(49, 1, 0, 0x0D, 0x40));  // row 40 of a 16-row pattern
     for (uint16_t r = 0; r < 16; ++r) put(module, 1, r, 0, note_cell(61, 1, 0x20, 0x0C, 0x05));
-    SongPtr song = load_for_replay(module);
-    ASSERT_TRUE(song);
-    start_replay(song.get());
-    run_ticks(song.get(), 6);
-    int32_t volume = channels[0].volume;
-    int32_t period = channels[0].period;
-    run_ticks(song.get(), 1);
-    EXPECT_EQ(song->order, 1);
-    EXPECT_EQ(song->row, 40);
+    PlayPtr play = start_replay(module);
+    ASSERT_TRUE(play);
+    run_ticks(play.get(), 6);
+    int32_t volume = play->channels[0].volume;
+    int32_t period = play->channels[0].period;
+    run_ticks(play.get(), 1);
+    EXPECT_EQ(play->order, 1);
+    EXPECT_EQ(play->row, 40);
     // Nothing of pattern 1 is read: no note, no volume change.
-    EXPECT_EQ(song->channel_notes[0], 0);
-    EXPECT_EQ(channels[0].volume, volume);
-    EXPECT_EQ(channels[0].period, period);
-    run_ticks(song.get(), 5);
+    EXPECT_EQ(play->channel_notes[0], 0);
+    EXPECT_EQ(play->channels[0].volume, volume);
+    EXPECT_EQ(play->channels[0].period, period);
+    run_ticks(play.get(), 5);
     // On past the end of the song, back to row 0 and its break.
-    EXPECT_EQ(visited_positions(song.get(), 2), (std::vector<int32_t>{0, 1040}));
+    EXPECT_EQ(visited_positions(play.get(), 2), (std::vector<int32_t>{0, 1040}));
 }
 
 TEST(MissingRows, PatternWithoutCellsDoesNothingButAdvances) {
     XmModule module = replay_module(1, 4, 1, {0});
     module.default_tempo = 2;
-    SongPtr song = load_for_replay(module);
-    ASSERT_TRUE(song);
-    start_replay(song.get());
+    PlayPtr play = start_replay(module);
+    ASSERT_TRUE(play);
+    Song* song = song_to_change(play.get());
     NoteCell* cells = song->patterns[0].cells;
     song->patterns[0].cells = nullptr;
-    song->channel_notes[0] = 7;
-    channels[0].update_flags = 0xFF;
-    std::vector<RowVisit> rows = visit_rows(song.get(), 5);
+    play->channel_notes[0] = 7;
+    play->channels[0].update_flags = 0xFF;
+    std::vector<RowVisit> rows = visit_rows(play.get(), 5);
     song->patterns[0].cells = cells;
     std::vector<RowVisit> expected = {{0, 0, 2}, {0, 1, 2}, {0, 2, 2}, {0, 3, 2}, {0, 0, 2}};
     EXPECT_EQ(rows, expected);
     // Not even the per-tick channel work ran.
-    EXPECT_EQ(song->channel_notes[0], 7);
-    EXPECT_EQ(channels[0].update_flags, 0xFF);
+    EXPECT_EQ(play->channel_notes[0], 7);
+    EXPECT_EQ(play->channels[0].update_flags, 0xFF);
 }
 
 TEST(MissingRows, OrderNamingNoPatternIsSkipped) {
     XmModule module = replay_module(1, 2, 1, {0, 0});
     module.default_tempo = 1;
-    SongPtr song = load_for_replay(module);
-    ASSERT_TRUE(song);
+    PlayPtr play = start_replay(module);
+    ASSERT_TRUE(play);
+    Song* song = song_to_change(play.get());
     song->orders[0] = 200;  // beyond pattern_count
-    start_replay(song.get());
-    EXPECT_EQ(visited_positions(song.get(), 5), (std::vector<int32_t>{0, 1000, 1001, 0, 1000}));
+    restart_replay(play.get());
+    EXPECT_EQ(visited_positions(play.get(), 5), (std::vector<int32_t>{0, 1000, 1001, 0, 1000}));
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include "player/replay/effects.h"
 #include "replay_harness.h"
 
+using namespace korvanti;
+
 namespace {
 
 XmInstrument enveloped_instrument() {
@@ -78,27 +80,25 @@ XmModule random_module(uint32_t seed) {
 }
 
 TEST(RandomPlay, StateStaysInRangeForManyTicks) {
-    ramp_frames_total = 128;
-    ramp_reciprocal = 1.0f / 128.0f;
+    const MixerSettings mixer = mixer_settings_for_rate(44100);
     std::vector<float> mix(2 * 64);
     for (uint32_t seed = 1; seed <= 8; ++seed) {
-        SongPtr song = load_for_replay(random_module(seed));
-        ASSERT_TRUE(song);
-        start_replay(song.get());
+        PlayPtr play = start_replay(random_module(seed));
+        ASSERT_TRUE(play);
         int32_t rows_started = 0;
         for (int32_t t = 0; t < 20000; ++t) {
-            if (song->tick == 0) ++rows_started;
-            sequencer_tick(song.get());
-            mix_voices(mix.data(), 16);
-            ASSERT_GE(song->order, 0);
-            ASSERT_LT(song->order, song->song_length);
-            ASSERT_GE(song->row, 0);
-            ASSERT_LE(song->row, 255);
-            ASSERT_GE(song->frames_per_tick, 1);
-            ASSERT_GE(song->global_volume, 0);
-            ASSERT_LE(song->global_volume, 64);
-            for (int32_t c = 0; c < song->channel_count; ++c) {
-                const Channel& channel = channels[c];
+            if (play->tick == 0) ++rows_started;
+            sequencer_tick(play.get());
+            mix_voices(play->voice_table, mixer, 0, mix.data(), 16);
+            ASSERT_GE(play->order, 0);
+            ASSERT_LT(play->order, play->song->song_length);
+            ASSERT_GE(play->row, 0);
+            ASSERT_LE(play->row, 255);
+            ASSERT_GE(play->frames_per_tick, 1);
+            ASSERT_GE(play->global_volume, 0);
+            ASSERT_LE(play->global_volume, 64);
+            for (int32_t c = 0; c < play->song->channel_count; ++c) {
+                const Channel& channel = play->channels[c];
                 ASSERT_LE(channel.period, PERIOD_LIMIT) << "seed " << seed << " tick " << t << " channel " << c;
                 ASSERT_GE(channel.period, -PERIOD_LIMIT);
                 ASSERT_GE(channel.volume, 0);
@@ -109,7 +109,7 @@ TEST(RandomPlay, StateStaysInRangeForManyTicks) {
                 ASSERT_LE(channel.vibrato_position, 31);
                 ASSERT_GE(channel.tremolo_position, -32);
                 ASSERT_LE(channel.tremolo_position, 31);
-                ASSERT_TRUE(channel.voice == &voice_table[c] || channel.voice == &voice_table[c + 32]);
+                ASSERT_TRUE(channel.voice == &play->voice_table[c] || channel.voice == &play->voice_table[c + 32]);
             }
         }
         // The clock really ran through rows, whatever the speeds were.

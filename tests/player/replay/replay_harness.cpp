@@ -2,10 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include "player/output/mixer.h"
-#include "player/output/stream.h"
+#include <new>
+
 #include "player/replay/channel.h"
-#include "player/replay/sequencer.h"
+
+using korvanti::PlayState;
+
+namespace {
+
+constexpr int32_t RATE = 44100;
+
+}  // namespace
 
 XmInstrument square_instrument(int8_t relative_note, int8_t finetune) {
     XmSample sample = square_sample(64, 8);
@@ -29,31 +36,40 @@ void put(XmModule& module, int32_t pattern, uint16_t row, uint16_t channel, cons
     set_cell(module.patterns.at(static_cast<size_t>(pattern)), module.channel_count, row, channel, cell);
 }
 
-SongPtr load_for_replay(const XmModule& module) {
-    SongPtr song(load_song_from_module(module));
+void PlayRelease::operator()(PlayState* play) const {
+    if (play == nullptr) return;
+    korvanti::song_release(const_cast<korvanti::Song*>(play->song));
+    delete play;
+}
+
+PlayPtr start_replay(const XmModule& module) {
+    korvanti::Song* song = load_song_record(module);
     EXPECT_NE(song, nullptr) << "the test module did not load";
-    return song;
+    if (song == nullptr) return nullptr;
+    PlayPtr play(new PlayState());
+    play->song = song;  // owned from here, whatever the start says
+    EXPECT_TRUE(korvanti::play_state_begin(play.get(), song, RATE, 1)) << "the play did not start";
+    return play;
 }
 
-// The offline start is song_play's reset (position, tempo, channels bound to
-// fresh voices) without rendering ahead; the test then ticks by hand.
-void start_replay(Song* song) {
-    ASSERT_TRUE(player_init_offline(44100));
-    ASSERT_TRUE(song_render_start(song));
+korvanti::Song* song_to_change(PlayState* play) { return const_cast<korvanti::Song*>(play->song); }
+
+void restart_replay(PlayState* play) {
+    EXPECT_TRUE(korvanti::play_state_begin(play, play->song, RATE, 1)) << "the play did not start";
 }
 
-void run_ticks(Song* song, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) sequencer_tick(song);
+void run_ticks(PlayState* play, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) korvanti::sequencer_tick(play);
 }
 
-std::vector<RowVisit> visit_rows(Song* song, int32_t rows, int32_t max_ticks) {
+std::vector<RowVisit> visit_rows(PlayState* play, int32_t rows, int32_t max_ticks) {
     std::vector<RowVisit> visits;
     for (int32_t t = 0; t < max_ticks; ++t) {
-        bool row_start = song->tick == 0;
+        bool row_start = play->tick == 0;
         if (row_start && static_cast<int32_t>(visits.size()) == rows) break;
-        sequencer_tick(song);
+        korvanti::sequencer_tick(play);
         if (row_start) {
-            visits.push_back({song->order, song->row, 1});
+            visits.push_back({play->order, play->row, 1});
         } else if (!visits.empty()) {
             visits.back().ticks += 1;
         }
@@ -61,8 +77,8 @@ std::vector<RowVisit> visit_rows(Song* song, int32_t rows, int32_t max_ticks) {
     return visits;
 }
 
-std::vector<int32_t> visited_positions(Song* song, int32_t rows) {
+std::vector<int32_t> visited_positions(PlayState* play, int32_t rows) {
     std::vector<int32_t> positions;
-    for (const RowVisit& visit : visit_rows(song, rows)) positions.push_back(visit.order * 1000 + visit.row);
+    for (const RowVisit& visit : visit_rows(play, rows)) positions.push_back(visit.order * 1000 + visit.row);
     return positions;
 }

@@ -1,14 +1,15 @@
 // Playing tiny modules tick by tick, the way the output stream drives the
-// sequencer, without rendering any sound.
+// sequencer, without rendering any sound: a play record of the test's own,
+// started as a player starts every play.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "player/replay/play_state.h"
 #include "player/replay/sequencer.h"
 #include "support/song_from_bytes.h"
-
-struct Channel;
 
 // An instrument with one looping square-wave sample (volume 64, panning 128).
 XmInstrument square_instrument(int8_t relative_note = 0, int8_t finetune = 0);
@@ -19,23 +20,31 @@ XmModule replay_module(uint16_t channels, uint16_t rows, int32_t patterns,
                        const std::vector<uint8_t>& orders);
 void put(XmModule& module, int32_t pattern, uint16_t row, uint16_t channel, const XmCell& cell);
 
-// Loads through the XM writer and the loader; the song is freed with the pointer.
-SongPtr load_for_replay(const XmModule& module);
+// A play that owns the song it plays: released with the pointer.
+struct PlayRelease {
+    void operator()(korvanti::PlayState* play) const;
+};
+using PlayPtr = std::unique_ptr<korvanti::PlayState, PlayRelease>;
 
-// What the output stream does when play starts: position fields reset, the
-// tempo set, the song's channels zeroed and bound to voices i (the voice
-// table cleared as player_init leaves it), at 44100 frames per second.
-void start_replay(Song* song);
+// Loads the module through the XM writer and the loader and starts a play
+// of it at 44100 frames per second, as every start of a player does: the
+// position at the start, the tempo set, the channels bound to fresh voices,
+// the song's own finetunes. Null (and a test failure) when it does not load.
+PlayPtr start_replay(const XmModule& module);
+// The song of the play, for a test that changes it before restart_replay.
+korvanti::Song* song_to_change(korvanti::PlayState* play);
+// Starts the play again from its beginning.
+void restart_replay(korvanti::PlayState* play);
 
-void run_ticks(Song* song, int32_t count);
+void run_ticks(korvanti::PlayState* play, int32_t count);
 
 // One value read after each of `count` ticks.
 template <typename Read>
-std::vector<int32_t> tick_values(Song* song, int32_t count, Read read) {
+std::vector<int32_t> tick_values(korvanti::PlayState* play, int32_t count, Read read) {
     std::vector<int32_t> values;
     for (int32_t i = 0; i < count; ++i) {
-        sequencer_tick(song);
-        values.push_back(static_cast<int32_t>(read()));
+        korvanti::sequencer_tick(play);
+        values.push_back(static_cast<int32_t>(read(play)));
     }
     return values;
 }
@@ -51,6 +60,6 @@ struct RowVisit {
 };
 
 // Plays until `rows` rows are complete (gives up after max_ticks).
-std::vector<RowVisit> visit_rows(Song* song, int32_t rows, int32_t max_ticks = 100000);
+std::vector<RowVisit> visit_rows(korvanti::PlayState* play, int32_t rows, int32_t max_ticks = 100000);
 // Order and row pairs only, as order * 1000 + row.
-std::vector<int32_t> visited_positions(Song* song, int32_t rows);
+std::vector<int32_t> visited_positions(korvanti::PlayState* play, int32_t rows);

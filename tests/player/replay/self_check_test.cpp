@@ -3,9 +3,10 @@
 // after every tick down to their voices.
 #include <gtest/gtest.h>
 
-#include "player/output/mixer.h"
 #include "player/replay/channel.h"
 #include "replay_harness.h"
+
+using namespace korvanti;
 
 namespace {
 
@@ -56,20 +57,19 @@ void expect_same_channels(const std::vector<std::pair<XmCell, XmCell>>& rows, ui
         put(module, 0, static_cast<uint16_t>(r), 0, rows[r].first);
         put(module, 0, static_cast<uint16_t>(r), 1, rows[r].second);
     }
-    SongPtr song = load_for_replay(module);
-    ASSERT_TRUE(song);
-    start_replay(song.get());
+    PlayPtr play = start_replay(module);
+    ASSERT_TRUE(play);
     int32_t ticks = static_cast<int32_t>(rows.size()) * tempo;
     for (int32_t t = 0; t < ticks; ++t) {
-        int32_t row = song->tick == 0 ? -1 : song->row;
-        sequencer_tick(song.get());
-        if (row < 0) row = song->row;
-        if (!every_tick && song->tick != 0) continue;
-        ASSERT_TRUE(same_state(channels[0], channels[1])) << "row " << row << ", tick " << song->tick;
+        int32_t row = play->tick == 0 ? -1 : play->row;
+        sequencer_tick(play.get());
+        if (row < 0) row = play->row;
+        if (!every_tick && play->tick != 0) continue;
+        ASSERT_TRUE(same_state(play->channels[0], play->channels[1])) << "row " << row << ", tick " << play->tick;
     }
     // The pair must have done something for the comparison to mean anything.
-    EXPECT_NE(channels[0].period, 0);
-    EXPECT_NE(channels[0].voice->sample, nullptr);
+    EXPECT_NE(play->channels[0].period, 0);
+    EXPECT_NE(play->channels[0].voice->sample, nullptr);
 }
 
 TEST(SelfCheck, FirstTickEffectsAndTheirVolumeColumnTwins) {

@@ -14,10 +14,13 @@
 #include <thread>
 #include <vector>
 
+#include "korvanti/player.h"
 #include "player/module/song.h"
-#include "player/output/sound_device.h"
-#include "player/output/stream.h"
+#include "player/output/player.h"
+#include "player/output/sound_device_virtual.h"
 #include "support/song_from_bytes.h"
+
+using namespace korvanti;
 
 namespace {
 
@@ -99,29 +102,38 @@ struct BlockPrint {
     uint8_t row;
 };
 
-std::vector<BlockPrint> render_offline(Song* song, int64_t blocks) {
+// The song's first blocks, played without end as the live player plays it.
+std::vector<BlockPrint> render_offline(korvanti_song* song, int64_t blocks) {
     std::vector<BlockPrint> prints;
     prints.reserve(size_t(blocks));
-    EXPECT_TRUE(player_init_offline(RATE));
-    EXPECT_TRUE(song_render_start(song));
+    PlayerPtr player = offline_player(RATE);
+    EXPECT_EQ(korvanti_player_set_passes(player.get(), 0), KORVANTI_OK);
+    EXPECT_EQ(korvanti_player_start(player.get(), song), KORVANTI_OK);
     for (int64_t k = 0; k < blocks; ++k) {
         SyncSnapshot snapshot;
-        const int16_t* pcm = song_render_next(&snapshot);
+        const int16_t* pcm = render_next_block(player.get(), &snapshot);
         if (pcm == nullptr) break;
         prints.push_back({fnv1a(pcm, BLOCK_BYTES), fnv1a(&snapshot, sizeof snapshot), snapshot.elapsed_ms,
                           snapshot.order, snapshot.row});
     }
-    song_stop(song);
     return prints;
 }
 
-bool wait_for_catch_up(int32_t block) {
+bool wait_for_catch_up(const Player* player, int32_t block) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (stream_audible_block() != block || stream_write_block() != block) {
+    while (player->audible_block.load() != block || player->write_block.load() != block) {
         if (std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     return true;
+}
+
+// The state of the block heard now, read as the caller reads it.
+BlockState heard_state(const Player* player) {
+    BlockState state = {};
+    const BlockState* shared = current_block_state(player);
+    if (shared != nullptr) block_state_read(shared, &state);
+    return state;
 }
 
 // The live stream against the offline prints: which song block each ring
@@ -129,12 +141,13 @@ bool wait_for_catch_up(int32_t block) {
 // every slot the device has left.
 struct LivePlay {
     const std::vector<BlockPrint>* prints;
-    Song* song;
+    korvanti_player* player;
+    Player* record;
     int64_t slot_block[RING_BLOCKS];  // song block held by each ring slot
     int64_t rendered;                 // song blocks rendered so far
     uint64_t device_bytes;            // where the device stands
 
-    // song_play has just prefilled the ring with song blocks 0..99.
+    // The start has just prefilled the ring with song blocks 0..99.
     void start() {
         for (int32_t slot = 0; slot < RING_BLOCKS; ++slot) slot_block[slot] = slot;
         rendered = RING_BLOCKS;
@@ -146,9 +159,9 @@ struct LivePlay {
         int64_t block = slot_block[slot];
         if (block >= int64_t(prints->size())) return;  // beyond the reference
         const BlockPrint& want = (*prints)[size_t(block)];
-        const int16_t* ring = stream_output_ring() + size_t(slot) * BLOCK_FRAMES * 2;
+        const int16_t* ring = record->output_ring + size_t(slot) * BLOCK_FRAMES * 2;
         ASSERT_EQ(fnv1a(ring, BLOCK_BYTES), want.pcm) << "slot " << slot << ", song block " << block;
-        ASSERT_EQ(fnv1a(&stream_snapshots()[slot], sizeof(SyncSnapshot)), want.snapshot)
+        ASSERT_EQ(fnv1a(&record->block_ring[slot].snapshot, sizeof(SyncSnapshot)), want.snapshot)
             << "slot " << slot << ", song block " << block;
     }
 
@@ -158,8 +171,8 @@ struct LivePlay {
         int32_t from = int32_t(device_bytes / 4 % (BLOCK_FRAMES * RING_BLOCKS) / BLOCK_FRAMES);
         device_bytes += bytes;
         int32_t to = int32_t(device_bytes / 4 % (BLOCK_FRAMES * RING_BLOCKS) / BLOCK_FRAMES);
-        virtual_device_set_bytes_played(device_bytes);
-        ASSERT_TRUE(wait_for_catch_up(to)) << "the feeder did not catch up with block " << to;
+        virtual_device_set_bytes_played(&record->device, device_bytes);
+        ASSERT_TRUE(wait_for_catch_up(record, to)) << "the feeder did not catch up with block " << to;
         for (int32_t slot = from; slot != to; slot = (slot + 1) % RING_BLOCKS) {
             slot_block[slot] = rendered++;
             expect_slot(slot);
@@ -170,9 +183,12 @@ struct LivePlay {
         int64_t heard = slot_block[to];
         if (heard >= int64_t(prints->size())) return;
         const BlockPrint& want = (*prints)[size_t(heard)];
-        ASSERT_EQ(stream_audible_elapsed_ms(), want.elapsed_ms);
-        ASSERT_EQ(song_audible_row(song), want.row);
-        ASSERT_EQ(song_audible_order(song), want.order);
+        ASSERT_EQ(int32_t{heard_state(record).snapshot.elapsed_ms}, want.elapsed_ms);
+        korvanti_position position;
+        ASSERT_EQ(korvanti_player_get_position(player, &position), KORVANTI_OK);
+        ASSERT_EQ(position.row & 255, want.row);
+        ASSERT_EQ(position.order & 255, want.order);
+        ASSERT_EQ(position.frame, int64_t(device_bytes / 4));
     }
 };
 
@@ -181,12 +197,11 @@ protected:
     void SetUp() override {
         song.reset(load_song_from_module(fast_module()));
         ASSERT_NE(song, nullptr);
+        player = virtual_live_player(RATE);
+        ASSERT_NE(player, nullptr);
+        ASSERT_EQ(korvanti_player_set_passes(player.get(), 0), KORVANTI_OK);
     }
-    void TearDown() override {
-        if (song) song_stop(song.get());
-        player_close();
-    }
-    // Offline first, then player_init (which resets the voices) and play.
+    // Offline first, then live on a player of its own.
     void play_against_offline(int64_t blocks) {
         prints = render_offline(song.get(), blocks);
         ASSERT_EQ(int64_t(prints.size()), blocks);
@@ -195,14 +210,16 @@ protected:
         int same_a_ring_apart = 0;
         for (size_t k = 0; k < 1000; ++k) same_a_ring_apart += prints[k].pcm == prints[k + RING_BLOCKS].pcm;
         ASSERT_LT(same_a_ring_apart, 10);
-        virtual_device_set_bytes_played(0);
-        ASSERT_TRUE(player_init(RATE));
-        ASSERT_TRUE(song_play(song.get()));
+        ASSERT_EQ(korvanti_player_start(player.get(), song.get()), KORVANTI_OK);
         live.prints = &prints;
-        live.song = song.get();
+        live.player = player.get();
+        live.record = player_of(player.get());
         live.start();
     }
+    int32_t heard_elapsed_ms() const { return heard_state(live.record).snapshot.elapsed_ms; }
+    // Declared before the player: the player goes first, stopping its play.
     SongPtr song;
+    PlayerPtr player;
     std::vector<BlockPrint> prints;
     LivePlay live{};
 };
@@ -222,7 +239,7 @@ TEST_F(LongPlay, AnHourWithEveryHeardBlockRenderedForIt) {
     uint32_t step_seed = 12345;
     int64_t device_block = 0;
     int64_t steps = 0;
-    int32_t previous_elapsed = stream_audible_elapsed_ms();
+    int32_t previous_elapsed = heard_elapsed_ms();
     while (device_block < blocks - RING_BLOCKS) {
         step_seed = step_seed * 1103515245u + 12345u;
         uint64_t step_blocks = 1 + (step_seed >> 16) % 99;
@@ -234,7 +251,7 @@ TEST_F(LongPlay, AnHourWithEveryHeardBlockRenderedForIt) {
         // Nothing starved: the block heard is the device's own block, and the
         // snapshot's time is within one block of the frames played.
         ASSERT_EQ(live.slot_block[device_block % RING_BLOCKS], device_block);
-        int32_t elapsed = stream_audible_elapsed_ms();
+        int32_t elapsed = heard_elapsed_ms();
         int64_t played_ms = int64_t(live.device_bytes / 4) * 1000 / RATE;
         ASSERT_GE(elapsed, played_ms);
         ASSERT_LE(elapsed, played_ms + BLOCK_MS);
@@ -258,22 +275,22 @@ TEST_F(LongPlay, StarvedFeederRecoversAndCarriesOn) {
     const uint64_t jumps[] = {150, 100, 1000, 99, 250, 1, 3 * RING_BLOCKS + 37};
     for (uint64_t jump : jumps) {
         SCOPED_TRACE(jump);
-        int32_t before = stream_audible_elapsed_ms();
+        int32_t before = heard_elapsed_ms();
         int64_t rendered_before = live.rendered;
         ASSERT_NO_FATAL_FAILURE(live.advance(jump * BLOCK_BYTES));
         // A jump of whole laps renders nothing more than the remainder.
         EXPECT_EQ(live.rendered - rendered_before, int64_t(jump % RING_BLOCKS));
         // Normal play afterwards: the heard song block advances with the device.
         for (int step = 0; step < 20; ++step) {
-            int32_t heard_before = stream_audible_elapsed_ms();
+            int32_t heard_before = heard_elapsed_ms();
             ASSERT_NO_FATAL_FAILURE(live.advance(7 * BLOCK_BYTES));
-            ASSERT_EQ(stream_audible_elapsed_ms() - heard_before, 7 * BLOCK_MS);
+            ASSERT_EQ(heard_elapsed_ms() - heard_before, 7 * BLOCK_MS);
         }
-        EXPECT_GT(stream_audible_elapsed_ms(), before);
+        EXPECT_GT(heard_elapsed_ms(), before);
     }
     // A position past 2^32 bytes, far ahead: still a clean catch-up.
     ASSERT_NO_FATAL_FAILURE(live.advance((uint64_t(1) << 33) + 11 * BLOCK_BYTES));
     ASSERT_NO_FATAL_FAILURE(live.advance(5 * BLOCK_BYTES));
-    EXPECT_TRUE(song_stop(song.get()));
-    EXPECT_FALSE(stream_feeder_running());
+    EXPECT_EQ(korvanti_player_stop(player.get()), KORVANTI_OK);
+    EXPECT_EQ(live.record->feeder, nullptr);
 }

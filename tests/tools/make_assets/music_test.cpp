@@ -7,23 +7,24 @@
 #include <vector>
 
 #include "asset_files.h"
-#include "player/output/stream.h"
 #include "support/song_from_bytes.h"
 #include "tools/make_assets/composition.h"
+
+using namespace korvanti;
 
 namespace {
 
 constexpr int32_t RATE = 44100;
 constexpr int END_ORDER = 8;
 
-SongPtr load_music() { return SongPtr(load_song_from_bytes(generated_file("musik.xm").bytes)); }
+SongRecordPtr load_music() { return SongRecordPtr(load_song_from_bytes(generated_file("musik.xm").bytes)); }
 
 const Pattern& pattern_at(const Song& song, int order) { return song.patterns[song.orders[order]]; }
 
 bool is_note(uint8_t note) { return note >= 1 && note <= 96; }
 
 TEST(MusicModule, CarriesTheChoreographyOfTheScenes) {
-    SongPtr song = load_music();
+    SongRecordPtr song = load_music();
     ASSERT_NE(song, nullptr);
     ASSERT_GE(song->song_length, END_ORDER + 1);
     EXPECT_EQ(song->flags & SONG_LINEAR_FREQUENCIES, SONG_LINEAR_FREQUENCIES);
@@ -65,7 +66,7 @@ void expect_envelope_well_formed(const EnvelopePoint* points, uint8_t count, uin
 }
 
 TEST(MusicModule, InstrumentsSamplesAndCellsAreWellFormed) {
-    SongPtr song = load_music();
+    SongRecordPtr song = load_music();
     ASSERT_NE(song, nullptr);
     ASSERT_GT(song->instrument_count, 0);
     for (int i = 0; i < song->instrument_count; ++i) {
@@ -124,30 +125,35 @@ TEST(MusicModule, UsesTheRangeOfInstrumentFeatures) {
 }
 
 struct Render {
-    std::vector<SyncSnapshot> snapshots;  // one per block
+    std::vector<korvanti_sync_snapshot> snapshots;  // one per block
     std::vector<int16_t> pcm;             // interleaved stereo, the blocks before order 8
     bool reached_end = false;
 };
 
 // Renders block by block, as the device would hear it, until a block ends in
 // the end order (that block is not kept) or `limit_seconds` have passed.
-Render render_to_end(Song* song, double limit_seconds) {
+Render render_to_end(korvanti_song* song, double limit_seconds) {
     Render render;
-    if (!player_init_offline(RATE) || !song_render_start(song)) return render;
+    PlayerPtr player = offline_player(RATE);
+    if (song == nullptr || !player) return render;
+    korvanti_player_set_passes(player.get(), 0);
+    if (korvanti_player_start(player.get(), song) != KORVANTI_OK) return render;
+    const int32_t block_frames = korvanti_player_block_frames(player.get());
     const int64_t limit = static_cast<int64_t>(limit_seconds * RATE / block_frames);
+    std::vector<int16_t> pcm(size_t(2 * block_frames));
     for (int64_t block = 0; block < limit; ++block) {
-        SyncSnapshot snapshot;
-        const int16_t* pcm = song_render_next(&snapshot);
-        if (pcm == nullptr) break;
+        korvanti_sync_snapshot snapshot;
+        if (korvanti_player_render(player.get(), pcm.data(), block_frames) != block_frames ||
+            korvanti_player_get_snapshot(player.get(), block, &snapshot) != KORVANTI_OK) {
+            break;
+        }
         if (snapshot.order == END_ORDER) {
             render.reached_end = true;
             break;
         }
         render.snapshots.push_back(snapshot);
-        render.pcm.insert(render.pcm.end(), pcm, pcm + 2 * block_frames);
+        render.pcm.insert(render.pcm.end(), pcm.begin(), pcm.end());
     }
-    song_stop(song);
-    player_close();
     return render;
 }
 
@@ -158,7 +164,7 @@ double rms(const std::vector<int16_t>& pcm, size_t first, size_t last) {
 }
 
 TEST(MusicRender, PlaysTwoMinutesOfUnclippedMusicWithKicksOnChannelThree) {
-    SongPtr song = load_music();
+    SongPtr song(load_song_handle(generated_file("musik.xm").bytes));
     ASSERT_NE(song, nullptr);
     Render render = render_to_end(song.get(), 300.0);
     ASSERT_TRUE(render.reached_end) << "order 8 never heard";
@@ -189,7 +195,7 @@ TEST(MusicRender, PlaysTwoMinutesOfUnclippedMusicWithKicksOnChannelThree) {
     for (int order = 0; order <= 3; ++order)
         for (int row = 0; row < MUSIC_SECTION_ROWS; row += MUSIC_ROWS_PER_BEAT) {
             bool kicked = false;
-            for (const SyncSnapshot& snapshot : render.snapshots)
+            for (const korvanti_sync_snapshot& snapshot : render.snapshots)
                 kicked = kicked || (snapshot.order == order && snapshot.row == row && snapshot.channel_notes[3] == 1);
             EXPECT_TRUE(kicked) << "order " << order << " row " << row;
         }

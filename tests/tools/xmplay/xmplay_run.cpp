@@ -12,7 +12,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "player/output/stream.h"
+#include "korvanti/player.h"
 #include "support/song_from_bytes.h"
 
 namespace {
@@ -66,38 +66,52 @@ uint32_t u32_at(const std::string& bytes, size_t at) {
 
 namespace {
 
-std::string render_song(Song* song, int32_t blocks, int32_t rate, std::vector<SyncSnapshot>* snapshots) {
+// `blocks` blocks of the song without end, as the player renders them.
+std::string render_song(korvanti_song* song, int32_t blocks, int32_t rate,
+                        std::vector<korvanti_sync_snapshot>* snapshots) {
     std::string pcm;
-    if (song == nullptr || !player_init_offline(rate) || !song_render_start(song)) return pcm;
+    PlayerPtr player = offline_player(rate);
+    if (song == nullptr || !player) return pcm;
+    korvanti_player_set_passes(player.get(), 0);
+    if (korvanti_player_start(player.get(), song) != KORVANTI_OK) return pcm;
+    const int32_t block_frames = korvanti_player_block_frames(player.get());
+    std::vector<int16_t> values(size_t(2 * block_frames));
     for (int32_t block = 0; block < blocks; ++block) {
-        SyncSnapshot snapshot;
-        const int16_t* values = song_render_next(&snapshot);
+        korvanti_sync_snapshot snapshot = {};
+        korvanti_player_render(player.get(), values.data(), block_frames);
+        korvanti_player_get_snapshot(player.get(), block, &snapshot);
         if (snapshots != nullptr) snapshots->push_back(snapshot);
         for (int32_t i = 0; i < block_frames * 2; ++i) {
-            auto value = static_cast<uint16_t>(values[i]);
+            auto value = static_cast<uint16_t>(values[size_t(i)]);
             pcm.push_back(static_cast<char>(value & 255));
             pcm.push_back(static_cast<char>(value >> 8));
         }
     }
-    song_stop(song);
-    player_close();
     return pcm;
 }
 
 }  // namespace
 
-std::string offline_pcm(const XmModule& module, int32_t blocks, int32_t rate, std::vector<SyncSnapshot>* snapshots) {
+std::string offline_pcm(const XmModule& module, int32_t blocks, int32_t rate,
+                        std::vector<korvanti_sync_snapshot>* snapshots) {
     SongPtr song(load_song_from_module(module));
     return render_song(song.get(), blocks, rate, snapshots);
 }
 
 std::string offline_pcm_of_bytes(const std::vector<uint8_t>& bytes, int32_t blocks) {
-    SongPtr song(load_song_from_bytes(bytes));
+    SongPtr song(load_song_handle(bytes));
     return render_song(song.get(), blocks, 44100, nullptr);
 }
 
 bool pty_start(PtySession* session, const std::vector<std::string>& arguments,
                const std::vector<std::string>& environment, int columns) {
+    std::vector<std::string> argv = {xmplay_path()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return pty_start_program(session, argv, environment, columns);
+}
+
+bool pty_start_program(PtySession* session, const std::vector<std::string>& command,
+                       const std::vector<std::string>& environment, int columns) {
     *session = PtySession{};
     session->pid = -1;
     session->slave = -1;
@@ -113,9 +127,7 @@ bool pty_start(PtySession* session, const std::vector<std::string>& arguments,
     tcgetattr(session->slave, &session->modes_before);
 
     std::vector<char*> argv;
-    std::string program = xmplay_path();
-    argv.push_back(program.data());
-    std::vector<std::string> words = arguments;
+    std::vector<std::string> words = command;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
     session->pid = fork();
@@ -164,14 +176,27 @@ int pty_finish(PtySession* session, double seconds) {
             kill(session->pid, SIGKILL);
             waitpid(session->pid, &status, 0);
             session->pid = -1;
+            session->wait_status = 0;
             read_screen(session, 0);
             return -1;
         }
         read_screen(session, 20);
     }
     session->pid = -1;
+    session->wait_status = status;
     read_screen(session, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void pty_resize(PtySession* session, int columns) {
+    winsize size{};
+    size.ws_row = 25;
+    size.ws_col = static_cast<unsigned short>(columns);
+    ioctl(session->master, TIOCSWINSZ, &size);  // the program gets SIGWINCH
+}
+
+int pty_end_signal(const PtySession& session) {
+    return WIFSIGNALED(session.wait_status) ? WTERMSIG(session.wait_status) : 0;
 }
 
 termios pty_modes(const PtySession& session) {

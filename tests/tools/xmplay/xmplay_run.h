@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "player/output/stream.h"
+#include "korvanti/player.h"
 #include "tools/make_assets/xm_writer.h"
 
 // The program built with these tests.
@@ -33,7 +33,7 @@ uint32_t u32_at(const std::string& bytes, size_t at);
 // The module rendered in this process, as xmplay renders it: `blocks` blocks
 // of little-endian PCM from the song's start, and their snapshots.
 std::string offline_pcm(const XmModule& module, int32_t blocks, int32_t rate = 44100,
-                        std::vector<SyncSnapshot>* snapshots = nullptr);
+                        std::vector<korvanti_sync_snapshot>* snapshots = nullptr);
 std::string offline_pcm_of_bytes(const std::vector<uint8_t>& bytes, int32_t blocks);
 
 // xmplay on a pseudo-terminal of `columns` columns: standard input, output
@@ -45,16 +45,25 @@ struct PtySession {
     int slave;            // kept open so the screen can be read after the exit
     std::string screen;   // everything shown so far
     termios modes_before; // the terminal's modes before the program started
+    int wait_status;      // as waitpid gave it, once the program has ended
 };
 
 bool pty_start(PtySession* session, const std::vector<std::string>& arguments,
                const std::vector<std::string>& environment, int columns = 100);
+// Any program on the terminal: `argv` whole, program first.
+bool pty_start_program(PtySession* session, const std::vector<std::string>& argv,
+                       const std::vector<std::string>& environment, int columns = 100);
+// Changes the terminal's width, as a window narrowed or widened would.
+void pty_resize(PtySession* session, int columns);
+// The signal that ended the program; 0 when it exited or was killed by the harness.
+int pty_end_signal(const PtySession& session);
 // Reads the screen until `text` shows after offset `from`, or `seconds` pass.
 // The offset just after the text, or npos on a timeout.
 size_t pty_wait_for(PtySession* session, const std::string& text, size_t from, double seconds);
 void pty_type(PtySession* session, const std::string& keys);
 // Waits up to `seconds` for the program to exit (killing it after that) and
-// reads the rest of the screen; the exit status, -1 when killed.
+// reads the rest of the screen; the exit status, -1 when killed or ended by
+// a signal (pty_end_signal tells which).
 int pty_finish(PtySession* session, double seconds);
 // The terminal's modes now, as the program left them.
 termios pty_modes(const PtySession& session);

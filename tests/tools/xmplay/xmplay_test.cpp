@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "player/output/stream.h"
+#include "korvanti/player.h"
 #include "support/scratch_dir.h"
 #include "support/song_from_bytes.h"
 #include "xmplay/xmplay_run.h"
@@ -48,10 +48,7 @@ protected:
         folder = make_scratch_dir("xmplay");
         ASSERT_FALSE(folder.empty());
     }
-    void TearDown() override {
-        player_close();
-        remove_scratch_dir(folder);
-    }
+    void TearDown() override { remove_scratch_dir(folder); }
     std::string path(const std::string& name) const { return folder + "/" + name; }
     // Run in the folder, so that names need no quoting.
     RunResult run(const std::string& arguments, const std::string& environment = "") const {
@@ -93,7 +90,7 @@ TEST_F(Xmplay, WavIsRepeatableAndIsTheBlockRenderersOutput) {
 TEST_F(Xmplay, SnapshotsFileHasOneLinePerBlockAsRendered) {
     write_module(two_order_module(), path("two_orders.xm"));
     ASSERT_EQ(run("--snapshots snapshots.tsv --blocks 40 two_orders.xm").status, 0);
-    std::vector<SyncSnapshot> snapshots;
+    std::vector<korvanti_sync_snapshot> snapshots;
     offline_pcm(two_order_module(), 40, 44100, &snapshots);
     ASSERT_EQ(snapshots.size(), 40u);
     std::istringstream lines(read_file(path("snapshots.tsv")));
@@ -103,7 +100,7 @@ TEST_F(Xmplay, SnapshotsFileHasOneLinePerBlockAsRendered) {
     while (std::getline(lines, line)) {
         SCOPED_TRACE(line);
         ASSERT_LT(block, snapshots.size());
-        const SyncSnapshot& snapshot = snapshots[block];
+        const korvanti_sync_snapshot& snapshot = snapshots[block];
         std::ostringstream expected;
         expected << block << ' ' << int{snapshot.order} << ' ' << int{snapshot.row} << ' ' << int32_t{snapshot.elapsed_ms};
         for (int i = 0; i < 32; ++i) {
@@ -314,14 +311,16 @@ TEST_F(Xmplay, ModuleCutShortPlaysWithOneWarningOfWhatIsMissing) {
                                                                static_cast<std::streamsize>(bytes.size()));
         RunResult result = run("--blocks 20 --raw cut.raw cut.xm");
         ASSERT_EQ(result.status, 0) << result.err;
-        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        // The warning, then the clip report of every render.
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << result.err;
+        EXPECT_EQ(result.err.find("xmplay: warning: cut.xm is cut short"), 0u) << result.err;
         EXPECT_NE(result.err.find("cut short"), std::string::npos) << result.err;
         EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
         EXPECT_TRUE(read_file(path("cut.raw")) == offline_pcm_of_bytes(bytes, 20));
     }
     std::ofstream(path("whole.xm"), std::ios::binary).write(reinterpret_cast<const char*>(whole.data()),
                                                              static_cast<std::streamsize>(whole.size()));
-    EXPECT_EQ(run("--blocks 2 --raw whole.raw whole.xm").err, "");
+    EXPECT_EQ(run("--blocks 2 --raw whole.raw whole.xm").err, "xmplay: no sample clipped\n");
     EXPECT_EQ(run("--info whole.xm").err, "");
 }
 
@@ -370,6 +369,26 @@ TEST_F(Xmplay, BadInputGivesOneLineOnStandardErrorAndAFailingStatus) {
         {"--info --raw out.raw good.xm", 2, "--info only prints", ""},
         {"--info=yes good.xm", 2, "--info takes no value", ""},
         {"--wav a.wav --wav b.wav good.xm", 2, "--wav is given twice", ""},
+        {"--gain loud good.xm", 2, "--gain wants decibels from -100 to 40, not loud", ""},
+        {"--gain 41 good.xm", 2, "--gain wants", ""},
+        {"--gain nan good.xm", 2, "--gain wants", ""},
+        {"--stereo 101 good.xm", 2, "--stereo wants a separation from 0 (mono) to 100", ""},
+        {"--stereo -5 good.xm", 2, "--stereo wants", ""},
+        {"--mute 0 good.xm", 2, "--mute wants channels from 1 to 32, as in 1,3-5, not 0", ""},
+        {"--solo 33 good.xm", 2, "--solo wants channels", ""},
+        {"--mute 3-1 good.xm", 2, "--mute wants", ""},
+        {"--mute 1,,2 good.xm", 2, "--mute wants", ""},
+        {"--start 256 good.xm", 2, "--start wants an order position from 0 to 255", ""},
+        {"--start 1:x good.xm", 2, "--start wants", ""},
+        {"--start-time 1:75 good.xm", 2, "--start-time wants a time as M:SS", ""},
+        {"--start-time 1:5 good.xm", 2, "--start-time wants", ""},
+        {"--start 1 --start-time 0:02 good.xm", 2, "give --start or --start-time once", ""},
+        {"--seconds 2 --max-seconds 3 --wav out.wav good.xm", 2, "give --seconds or --max-seconds once", ""},
+        {"--max-seconds 0 --wav out.wav good.xm", 2, "--max-seconds wants", ""},
+        {"--loop=-2 --wav out.wav good.xm", 2, "--loop wants", ""},
+        {"--loop -1 --wav out.wav good.xm", 2, "--loop without a count", ""},
+        {"--info --gain -3 good.xm", 2, "--info only prints", ""},
+        {"--shuffle --wav out.wav good.xm", 2, "--shuffle orders the files to play", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -417,21 +436,24 @@ TEST_F(Xmplay, HelpVersionAndManPageDocumentEveryOptionAndKey) {
     EXPECT_EQ(help.status, 0);
     std::string page = read_file(KORVANTI_XMPLAY_MAN_PAGE);
     ASSERT_FALSE(page.empty());
-    std::regex option("--[a-z]+");
+    std::regex option("--[a-z]+(-[a-z]+)?");
     std::vector<std::string> options;
     for (auto it = std::sregex_iterator(help.out.begin(), help.out.end(), option); it != std::sregex_iterator(); ++it) {
         options.push_back(it->str());
     }
-    for (const char* expected : {"--wav", "--raw", "--snapshots", "--blocks", "--seconds", "--loop", "--rate",
-                                 "--info", "--version", "--help"}) {
+    for (const char* expected : {"--wav", "--raw", "--snapshots", "--blocks", "--seconds", "--max-seconds", "--loop",
+                                 "--gain", "--stereo", "--mute", "--solo", "--start", "--start-time", "--shuffle",
+                                 "--rate", "--info", "--version", "--help"}) {
         EXPECT_NE(std::find(options.begin(), options.end(), expected), options.end()) << expected;
     }
     for (const std::string& name : options) {
         // roff writes a minus as \-.
-        std::string in_roff = "\\-\\-" + name.substr(2);
+        std::string in_roff;
+        for (char c : name) in_roff += c == '-' ? std::string("\\-") : std::string(1, c);
         EXPECT_NE(page.find(in_roff), std::string::npos) << name << " is not in the man page";
     }
-    for (const char* key : {"Space", "Left", "Right", "Escape", "block order row elapsed_ms", "44100"}) {
+    for (const char* key : {"Space", "Left", "Right", "Escape", "block order row elapsed_ms", "44100", "SIGINT",
+                            "SIGTERM", "SIGHUP", "32767", "controlling terminal"}) {
         EXPECT_NE(help.out.find(key), std::string::npos) << key;
         EXPECT_NE(page.find(key), std::string::npos) << key;
     }
@@ -442,5 +464,214 @@ TEST_F(Xmplay, HelpVersionAndManPageDocumentEveryOptionAndKey) {
     if (have_program("groff")) {
         EXPECT_EQ(shell("groff -man -ww -z '" + std::string(KORVANTI_XMPLAY_MAN_PAGE) + "' 2>groff.txt"), 0);
         EXPECT_EQ(read_file(path("groff.txt")), "");
+    }
+}
+
+namespace {
+
+// Two channels, one panned hard left and one hard right, each with notes of
+// its own; channel 2 also sets the speed (F03) on row 4, so muting it must
+// keep that change. `with_notes_on_2` false leaves channel 2 its effect only.
+XmModule two_voice_module(bool with_notes_on_2) {
+    XmInstrument left = instrument_with_sample(square_sample(64, 8));
+    left.samples[0].panning = 16;
+    XmInstrument right = instrument_with_sample(square_sample(40, 12, 12000));
+    right.samples[0].panning = 240;
+    XmModule module = module_with_cells(2, {}, 16, {left, right});
+    for (uint16_t row = 0; row < 16; row += 2) {
+        set_cell(module.patterns[0], 2, row, 0, note_cell(static_cast<uint8_t>(40 + row), 1));
+        XmCell cell = with_notes_on_2 ? note_cell(static_cast<uint8_t>(60 - row), 2) : XmCell{};
+        if (row == 4) {
+            cell.effect = 0x0F;
+            cell.param = 3;
+        }
+        set_cell(module.patterns[0], 2, row, 1, cell);
+    }
+    return module;
+}
+
+// `count` orders of 8 rows, the notes differing from order to order.
+XmModule orders_module(uint8_t count) {
+    XmModule module = module_with_cells(1, {}, 8, {instrument_with_sample(square_sample(64, 8))});
+    module.song_length = count;
+    module.orders.clear();
+    module.patterns.clear();
+    for (uint8_t order = 0; order < count; ++order) {
+        module.orders.push_back(order);
+        module.patterns.push_back(empty_pattern(8, 1));
+        for (uint16_t row = 0; row < 8; row += 2) {
+            set_cell(module.patterns[order], 1, row, 0, note_cell(static_cast<uint8_t>(30 + order * 3 + row), 1));
+        }
+    }
+    return module;
+}
+
+std::vector<int16_t> values_of(const std::string& pcm) {
+    std::vector<int16_t> values(pcm.size() / 2);
+    for (size_t i = 0; i < values.size(); ++i) {
+        values[i] = static_cast<int16_t>(static_cast<uint8_t>(pcm[2 * i]) | (static_cast<uint8_t>(pcm[2 * i + 1]) << 8));
+    }
+    return values;
+}
+
+}  // namespace
+
+// Gain, stereo separation, mutes and solos change the sound as they say and
+// nothing else: explicit defaults are the plain bytes, a muted channel's
+// notes are gone while the song's course (the snapshots) stays the same.
+TEST_F(Xmplay, OutputOptionsChangeTheSoundAndDefaultsKeepTheBits) {
+    write_module(two_voice_module(true), path("two.xm"));
+    write_module(two_voice_module(false), path("effect_only.xm"));
+    ASSERT_EQ(run("--raw plain.raw --snapshots plain.tsv two.xm").status, 0);
+    std::string plain = read_file(path("plain.raw"));
+    ASSERT_GT(plain.size(), 0u);
+    RunResult defaults = run("--gain 0 --stereo 100 --raw defaults.raw two.xm");
+    ASSERT_EQ(defaults.status, 0) << defaults.err;
+    EXPECT_TRUE(read_file(path("defaults.raw")) == plain);
+
+    // -6 dB: every value is the plain one times 10^(-6/20), within rounding.
+    ASSERT_EQ(run("--gain -6 --raw quiet.raw two.xm").status, 0);
+    ASSERT_EQ(run("--gain=-6 --raw quiet_equals.raw two.xm").status, 0);
+    std::string quiet = read_file(path("quiet.raw"));
+    EXPECT_TRUE(quiet == read_file(path("quiet_equals.raw")));
+    ASSERT_EQ(quiet.size(), plain.size());
+    std::vector<int16_t> loud_values = values_of(plain), quiet_values = values_of(quiet);
+    int64_t changed = 0;
+    for (size_t i = 0; i < loud_values.size(); ++i) {
+        double expected = loud_values[i] * 0.5011872336;
+        ASSERT_NEAR(quiet_values[i], expected, 1.01) << "value " << i;
+        changed += quiet_values[i] != loud_values[i];
+    }
+    EXPECT_GT(changed, int64_t(loud_values.size() / 4));
+
+    // Mono: left equals right in every frame, where the plain render is wide.
+    ASSERT_EQ(run("--stereo 0 --raw mono.raw two.xm").status, 0);
+    std::vector<int16_t> mono = values_of(read_file(path("mono.raw")));
+    int64_t wide = 0;
+    for (size_t i = 0; i + 1 < mono.size(); i += 2) {
+        ASSERT_EQ(mono[i], mono[i + 1]) << "frame " << i / 2;
+        wide += loud_values[i] != loud_values[i + 1];
+    }
+    EXPECT_GT(wide, 0);
+
+    // Channel 2 muted: its notes are absent, its speed change still happens.
+    std::string effect_only = offline_pcm(two_voice_module(false), 400);
+    ASSERT_EQ(run("--raw effect_only.raw effect_only.xm").status, 0);
+    std::string expected_muted = read_file(path("effect_only.raw"));
+    for (const char* options : {"--mute 2", "--solo 1", "--mute=2 --solo 1-2", "--solo 1,3-32"}) {
+        SCOPED_TRACE(options);
+        RunResult muted = run(std::string(options) + " --raw muted.raw --snapshots muted.tsv two.xm");
+        ASSERT_EQ(muted.status, 0) << muted.err;
+        EXPECT_TRUE(read_file(path("muted.raw")) == expected_muted);
+        EXPECT_EQ(read_file(path("muted.tsv")), read_file(path("plain.tsv")));
+    }
+    EXPECT_FALSE(expected_muted == plain);
+    ASSERT_EQ(run("--mute 1-2 --raw silent.raw two.xm").status, 0);
+    std::string silent = read_file(path("silent.raw"));
+    EXPECT_EQ(silent.size(), plain.size());
+    EXPECT_TRUE(silent == std::string(silent.size(), '\0'));
+}
+
+// --start and --start-time begin where a play from the start would be, bit
+// for bit, and --snapshots keeps counting blocks from the song's start.
+TEST_F(Xmplay, StartOptionsBeginWhereThePlayFromTheStartWouldBe) {
+    write_module(orders_module(4), path("orders.xm"));
+    ASSERT_EQ(run("--raw plain.raw --snapshots plain.tsv orders.xm").status, 0);
+    std::string plain = read_file(path("plain.raw")), plain_tsv = read_file(path("plain.tsv"));
+    SongPtr song(load_song_from_module(orders_module(4)));
+    ASSERT_TRUE(song);
+    struct Case {
+        std::string options;
+        int64_t frame;
+    };
+    std::vector<Case> cases = {
+        {"--start 2", korvanti_song_position_frame(song.get(), 44100, 2, 0)},
+        {"--start=1:3", korvanti_song_position_frame(song.get(), 44100, 1, 3)},
+        {"--start-time 0:01.25", 55125},
+        {"--start-time=2.5", 110250},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        ASSERT_GT(c.frame, 0);
+        RunResult result = run(c.options + " --raw start.raw --snapshots start.tsv orders.xm");
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_TRUE(read_file(path("start.raw")) == plain.substr(size_t(c.frame) * 4));
+        std::string tsv = read_file(path("start.tsv"));
+        std::string first_block = std::to_string(c.frame / 884) + " ";
+        EXPECT_EQ(tsv.compare(0, first_block.size(), first_block), 0) << tsv.substr(0, 40);
+        size_t in_plain = plain_tsv.find("\n" + first_block);
+        ASSERT_NE(in_plain, std::string::npos);
+        EXPECT_EQ(tsv, plain_tsv.substr(in_plain + 1));
+    }
+    // With a length, the length counts from the start point.
+    ASSERT_EQ(run("--start 1 --seconds 1 --raw cut.raw orders.xm").status, 0);
+    EXPECT_EQ(read_file(path("cut.raw")).size(), 44100u * 4);
+    RunResult beyond = run("--start 4 --raw beyond.raw orders.xm");
+    EXPECT_EQ(beyond.status, 1);
+    EXPECT_NE(beyond.err.find("--start 4:0: the song never plays that row (4 order positions)"), std::string::npos)
+        << beyond.err;
+    RunResult late = run("--start-time 9:00 --raw late.raw orders.xm");
+    EXPECT_EQ(late.status, 1);
+    EXPECT_NE(late.err.find("past the end of the play"), std::string::npos) << late.err;
+}
+
+// The clip report counts the values at the limits in what --raw holds, and
+// the gain it names is the highest, to a tenth of a decibel, that clips none.
+TEST_F(Xmplay, ClipReportCountsWhatRawHoldsAndNamesTheGainThatAvoidsIt) {
+    XmModule loud = module_with_cells(4, {}, 8, {instrument_with_sample(square_sample(64, 8, 30000))});
+    for (uint16_t channel = 0; channel < 4; ++channel) {
+        set_cell(loud.patterns[0], 4, 0, channel, note_cell(49, 1));
+        set_cell(loud.patterns[0], 4, 4, channel, note_cell(static_cast<uint8_t>(49 + channel), 1, 0x10 + 16 * channel));
+    }
+    write_module(loud, path("loud.xm"));
+    write_module(eight_note_module(), path("quiet.xm"));
+    RunResult quiet = run("--raw quiet.raw quiet.xm");
+    EXPECT_NE(quiet.err.find("xmplay: no sample clipped\n"), std::string::npos) << quiet.err;
+
+    auto clipped_in = [&](const std::string& file) {
+        int64_t count = 0;
+        for (int16_t value : values_of(read_file(path(file)))) count += value == 32767 || value == -32768;
+        return count;
+    };
+    // The player leaves headroom for 32 channels: 4 loud ones clip from some 9 dB up.
+    for (const char* options : {"--gain 12", "--gain 20.5", "--stereo 50 --seconds 3 --gain 12"}) {
+        SCOPED_TRACE(options);
+        RunResult result = run(std::string(options) + " --raw loud.raw loud.xm");
+        ASSERT_EQ(result.status, 0) << result.err;
+        std::smatch report;
+        ASSERT_TRUE(std::regex_search(result.err, report,
+                                      std::regex("xmplay: ([0-9]+) of ([0-9]+) samples clipped \\(at 32767 or "
+                                                 "-32768\\); --gain (-?[0-9]+\\.[0-9]) avoids it\n")))
+            << result.err;
+        int64_t clipped = clipped_in("loud.raw");
+        EXPECT_GT(clipped, 0);
+        EXPECT_EQ(std::stoll(report[1]), clipped);
+        EXPECT_EQ(std::stoll(report[2]), static_cast<int64_t>(read_file(path("loud.raw")).size() / 2));
+        double gain = std::stod(report[3]);
+        RunResult avoided = run(std::string(options) + " --gain " + report[3].str() + " --raw avoided.raw loud.xm");
+        EXPECT_NE(avoided.err.find("no sample clipped"), std::string::npos) << avoided.err;
+        EXPECT_EQ(clipped_in("avoided.raw"), 0);
+        char higher[32];
+        std::snprintf(higher, sizeof higher, "%.1f", gain + 0.2);
+        run(std::string(options) + " --gain " + higher + " --raw higher.raw loud.xm");
+        EXPECT_GT(clipped_in("higher.raw"), 0) << "the gain named is not the highest that avoids clipping";
+    }
+}
+
+// --seconds repeats the song to fill the length; --max-seconds only cuts a
+// play that is longer; --loop -1 is --loop alone.
+TEST_F(Xmplay, SecondsRepeatMaxSecondsCutsAndLoopMinusOneIsForever) {
+    write_module(eight_note_module(), path("eight.xm"));  // 8 rows: 42336 frames
+    struct Case {
+        const char* options;
+        int64_t frames;
+    };
+    for (Case c : {Case{"--seconds 3", 132300}, Case{"--max-seconds 3", 42336}, Case{"--max-seconds 0.5", 22050},
+                   Case{"--max-seconds=3 --loop 2", 84672}, Case{"--loop -1 --seconds 2", 88200},
+                   Case{"--loop=-1 --max-seconds 2", 88200}}) {
+        SCOPED_TRACE(c.options);
+        RunResult result = run(std::string(c.options) + " --raw out.raw eight.xm");
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(static_cast<int64_t>(read_file(path("out.raw")).size() / 4), c.frames);
     }
 }

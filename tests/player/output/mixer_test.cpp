@@ -10,6 +10,8 @@
 #include "mixer_fixture.h"
 #include "player/output/mixer_loops.h"
 
+using namespace korvanti;
+
 namespace {
 
 constexpr float C = 1.0f / 255;
@@ -29,7 +31,7 @@ TEST_F(MixerTest, UnitStepAddsTheSampleValuesExactly) {
     auto s = make_sample(values, LOOP_FORWARD, 0, 1000);
     start_voice(3, &s->sample);
     std::vector<float> frames(2 * 999, 0.5f);  // mixing adds to what is there
-    mix_voices(frames.data(), 999);
+    mix(frames.data(), 999);
     for (int k = 0; k < 999; ++k) {
         ASSERT_EQ(frames[2 * k], (float)values[k] + 0.5f) << k;
         ASSERT_EQ(frames[2 * k + 1], (float)values[k] + 0.5f) << k;
@@ -49,7 +51,7 @@ TEST_F(MixerTest, OneShotPlaysExactlyItsLengthThenIdles) {
         std::vector<float> frames(2 * (length + 40), 0.0f);
         // Split into calls of 7 frames so that the end falls inside a call.
         for (uint32_t done = 0; done < length + 40; done += 7) {
-            mix_voices(frames.data() + 2 * done, (int32_t)std::min<uint32_t>(7, length + 40 - done));
+            mix(frames.data() + 2 * done, (int32_t)std::min<uint32_t>(7, length + 40 - done));
         }
         for (uint32_t k = 0; k < length + 40; ++k) {
             float expected = k < length ? (float)values[k] : 0.0f;
@@ -62,11 +64,10 @@ TEST_F(MixerTest, OneShotPlaysExactlyItsLengthThenIdles) {
 }
 
 TEST_F(MixerTest, EmptySampleEndsWithoutReading) {
-    empty_sample.data = nullptr;
     Voice* v = start_voice(0, &empty_sample);
     v->left_level = v->right_level = 0;  // a new note: a ramp is set up, no frame mixed
     std::vector<float> frames(2 * 16, 0.0f);
-    mix_voices(frames.data(), 16);
+    mix(frames.data(), 16);
     EXPECT_EQ(v->sample, nullptr);
     EXPECT_EQ(v->position_int, 0u);
     for (float f : frames) EXPECT_EQ(f, 0.0f);
@@ -78,7 +79,7 @@ TEST_F(MixerTest, RampFromSilenceToFull) {
     v->left_level = v->right_level = 0;
     v->right_volume = 0;  // only the left side ramps
     std::vector<float> frames(2 * 200, 0.0f);
-    mix_voices(frames.data(), 200);
+    mix(frames.data(), 200);
     EXPECT_EQ(v->left_ramp_step, 0.0f);  // cleared at the ramp's end
     for (int k = 0; k < 128; ++k) {
         ASSERT_EQ(frames[2 * k], 1000.0f * (float)k / 128) << k;
@@ -96,14 +97,14 @@ TEST_F(MixerTest, InterruptedRampGoesOnFromTheStoredLevel) {
     Voice* v = start_voice(0, &s->sample);
     v->left_level = v->right_level = 0;
     std::vector<float> frames(2 * 128, 0.0f);
-    mix_voices(frames.data(), 50);
+    mix(frames.data(), 50);
     // The gain after 50 frames is exactly 50/128; stored as a rounded 8.8 level.
     EXPECT_EQ(v->left_level, 25500);
     EXPECT_EQ(v->ramp_frames, 78);
     float step = v->left_ramp_step;
     EXPECT_EQ(step, 1.0f / 128);
 
-    mix_voices(frames.data() + 2 * 50, 78);
+    mix(frames.data() + 2 * 50, 78);
     double gain = (double)(float)(25500.0 * (1.0 / 256) * (double)C);
     for (int k = 50; k < 128; ++k) {
         ASSERT_EQ(frames[2 * k], (float)(1000.0 * gain)) << k;
@@ -117,10 +118,10 @@ TEST_F(MixerTest, InterruptedRampGoesOnFromTheStoredLevel) {
     v->left_volume = 255;
     v->ramp_left_target = 255;
     v->ramp_frames = 0;
-    mix_voices(frames.data(), 30);
+    mix(frames.data(), 30);
     int32_t heard = v->left_level;
     v->left_volume = 10;
-    mix_voices(frames.data(), 1);
+    mix(frames.data(), 1);
     EXPECT_EQ(v->ramp_left_target, 10);
     EXPECT_EQ(v->ramp_frames, 127);
     EXPECT_EQ(v->left_ramp_step,
@@ -135,7 +136,7 @@ TEST_F(MixerTest, RampOfNoFramesKeepsFractionalLevels) {
     v->right_level = 99 * 256;
     v->right_volume = 99;
     std::vector<float> frames(2 * 4, 0.0f);
-    mix_voices(frames.data(), 4);
+    mix(frames.data(), 4);
     EXPECT_EQ(v->ramp_frames, 0);
     EXPECT_EQ(v->left_level, 25500);
     EXPECT_EQ(frames[0], (float)(1000.0 * (double)(float)(99.0 * (double)C)));
@@ -147,13 +148,13 @@ TEST_F(MixerTest, ForwardLoopWrapKeepsTheFraction) {
     Voice* v = start_voice(0, &s->sample, 149);
     v->position_frac = 0x80000000u;
     std::vector<float> frames(2 * 2, 0.0f);
-    mix_voices(frames.data(), 1);
+    mix(frames.data(), 1);
     double x = (double)values[149] + 0.5 * ((double)values[100] - (double)values[149]);
     EXPECT_EQ(frames[0], (float)x);
     EXPECT_EQ(v->position_int, 100u);
     EXPECT_EQ(v->position_frac, 0x80000000u);
     EXPECT_EQ(v->direction, 1);
-    mix_voices(frames.data() + 2, 1);
+    mix(frames.data() + 2, 1);
     EXPECT_EQ(frames[2], (float)((double)values[100] + 0.5 * ((double)values[101] - values[100])));
 }
 
@@ -163,67 +164,62 @@ TEST_F(MixerTest, PingPongReflectsAtTheEndAndTheStart) {
     Voice* v = start_voice(0, &s->sample, 149);
     v->position_frac = 0x80000000u;
     std::vector<float> frames(2 * 200, 0.0f);
-    mix_voices(frames.data(), 1);
+    mix(frames.data(), 1);
     EXPECT_EQ(frames[0], (float)values[149]);  // the guard repeats the last frame
     EXPECT_EQ(v->position_int, 149u);
     EXPECT_EQ(v->position_frac, 0x7FFFFFFFu);
     EXPECT_EQ(v->direction, 2);
     // Backwards: bit 0 of the fraction is cleared before the step.
-    mix_voices(frames.data() + 2, 1);
+    mix(frames.data() + 2, 1);
     double f = (double)(0x7FFFFFFFu >> 1) / 2147483648.0;
     EXPECT_EQ(frames[2], (float)((double)values[149] + f * 0.0));
     EXPECT_EQ(v->position_int, 148u);
     EXPECT_EQ(v->position_frac, 0x7FFFFFFEu);
     // 49 more frames play 148 down to 100; the step after the last one ends at
     // 99 + 0x7FFFFFFE units and reflects at the start to 100 + 0x80000001.
-    mix_voices(frames.data() + 4, 49);
+    mix(frames.data() + 4, 49);
     EXPECT_EQ(frames[4 + 2 * 48], (float)((double)values[100] + f * ((double)values[101] - values[100])));
     EXPECT_EQ(v->position_int, 100u);
     EXPECT_EQ(v->position_frac, 0x80000001u);
     EXPECT_EQ(v->direction, 1);
 }
 
-TEST_F(MixerTest, VoicesAbove63AreNeverMixed) {
+// The table holds the voices of 32 channels and their twins, every one mixed.
+TEST_F(MixerTest, EveryVoiceOfTheTableIsMixed) {
     auto s = make_sample(random_values(500, 9), LOOP_FORWARD, 0, 500);
-    for (int index = MIXED_VOICES; index < VOICE_COUNT; ++index) start_voice(index, &s->sample, 10);
+    ASSERT_EQ(VOICE_COUNT, MIXED_VOICES);
+    for (int index = 0; index < VOICE_COUNT; ++index) start_voice(index, &s->sample, 10);
     std::vector<float> frames(2 * 100, 0.0f);
-    mix_voices(frames.data(), 100);
-    for (float f : frames) ASSERT_EQ(f, 0.0f);
-    for (int index = MIXED_VOICES; index < VOICE_COUNT; ++index) {
-        ASSERT_EQ(voice_table[index].position_int, 10u);
-    }
-    // Voice 63 is.
-    start_voice(63, &s->sample, 10);
-    mix_voices(frames.data(), 100);
-    EXPECT_EQ(voice_table[63].position_int, 110u);
-    EXPECT_EQ(voice_table[64].position_int, 10u);
+    mix(frames.data(), 100);
+    for (int index = 0; index < VOICE_COUNT; ++index) ASSERT_EQ(voice_table[index].position_int, 110u) << index;
 }
 
 TEST_F(MixerTest, NothingHappensForEmptyCalls) {
     auto s = make_sample(random_values(100, 10), LOOP_FORWARD, 0, 100);
     Voice* v = start_voice(0, &s->sample, 5);
     float frames[4] = {1, 2, 3, 4};
-    mix_voices(frames, 0);
-    mix_voices(frames, -5);
+    mix(frames, 0);
+    mix(frames, -5);
     EXPECT_EQ(v->position_int, 5u);
     EXPECT_EQ(frames[0], 1.0f);
     int16_t out[4] = {7, 7, 7, 7};
-    clip_to_pcm16(out, frames, 0);
-    clip_to_pcm16(out, nullptr, 2);
-    clip_to_pcm16(nullptr, frames, 2);
+    clip_to_pcm16(settings, out, frames, 0);
+    clip_to_pcm16(settings, out, nullptr, 2);
+    clip_to_pcm16(settings, nullptr, frames, 2);
     EXPECT_EQ(out[0], 7);
 }
 
-// The loop sets this build and processor have, each chosen in turn while
-// `check` runs; the fastest is chosen again afterwards.
+// The loop sets this build and processor have, each in turn in the settings
+// `check` mixes with.
 template <typename Check>
 void for_each_loop_set(Check check) {
     for (int kind = 0; kind < MIX_LOOP_COUNT; ++kind) {
-        if (!mixer_choose_loops(static_cast<MixLoop>(kind))) continue;
-        SCOPED_TRACE(mixer_loops()->name);
-        check();
+        MixerSettings settings = mixer_settings_for_rate(44100);
+        settings.loops = mix_loops_of(static_cast<MixLoop>(kind));
+        if (settings.loops == nullptr) continue;
+        SCOPED_TRACE(settings.loops->name);
+        check(settings);
     }
-    mixer_choose_fastest_loops();
 }
 
 TEST(Clip, RoundsTiesToEvenAndClamps) {
@@ -233,9 +229,9 @@ TEST(Clip, RoundsTiesToEvenAndClamps) {
     const int16_t expected[] = {2, 4, -2, 32767, -32768, 32767, -32768, 0,
                                 0, 2, -32768, 12345, 32767, -32768, 0, 0,
                                 0, 32766, -32767, 32767, 0, 32767, 0, 0};
-    for_each_loop_set([&] {
+    for_each_loop_set([&](const MixerSettings& settings) {
         int16_t out[24] = {};
-        clip_to_pcm16(out, in, 12);
+        clip_to_pcm16(settings, out, in, 12);
         for (int k = 0; k < 24; ++k) EXPECT_EQ(out[k], expected[k]) << "value " << in[k];
     });
 }
@@ -273,11 +269,11 @@ TEST(Clip, MatchesPlainRoundingOnRandomFloats) {
                 break;
         }
     }
-    for_each_loop_set([&] {
+    for_each_loop_set([&](const MixerSettings& settings) {
         size_t at = 0;
         for (int32_t frames = 1; at + 2 * (size_t)frames <= in.size(); frames = frames % 13 + 1) {
             std::vector<int16_t> out(2 * (size_t)frames + 1, 77);
-            clip_to_pcm16(out.data(), in.data() + at, frames);
+            clip_to_pcm16(settings, out.data(), in.data() + at, frames);
             for (int32_t k = 0; k < 2 * frames; ++k) {
                 ASSERT_EQ(out[(size_t)k], plain(in[at + (size_t)k])) << "value " << in[at + (size_t)k];
             }
@@ -314,7 +310,7 @@ TEST_F(MixerTest, HostileVoicesStayInsideTheirData) {
                 v->left_level = 0;
                 std::vector<float> frames(2 * 600, 0.0f);
                 for (int call = 0; call < 4 && v->sample; ++call) {
-                    mix_voices(frames.data(), 1 + (int32_t)(rng() % 600));
+                    mix(frames.data(), 1 + (int32_t)(rng() % 600));
                 }
                 for (float f : frames) ASSERT_TRUE(std::isfinite(f));
                 ++cases;

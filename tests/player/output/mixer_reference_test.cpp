@@ -12,6 +12,8 @@
 #include "mixer_fixture.h"
 #include "player/output/mixer_loops.h"
 
+using namespace korvanti;
+
 namespace {
 
 const float C = 1.0f / 255;
@@ -32,7 +34,7 @@ double reference_value(const Sample* s, uint32_t i) {
     return i < available ? (double)s->data[i] : 0.0;
 }
 
-void reference_mix_voice(Voice& v, float* out, int32_t count) {
+void reference_mix_voice(Voice& v, float* out, int32_t count, const MixerSettings& settings) {
     int32_t remaining = count;
     for (int guard = 0; guard < 100000; ++guard) {
         const Sample* s = v.sample;
@@ -70,13 +72,13 @@ void reference_mix_voice(Voice& v, float* out, int32_t count) {
             int32_t right_now = v.right_level >> 8;
             v.left_ramp_step = v.left_volume != left_now
                                    ? (float)((double)(v.left_volume - left_now) * (double)C *
-                                             (double)ramp_reciprocal)
+                                             (double)settings.ramp_reciprocal)
                                    : 0.0f;
             v.right_ramp_step = v.right_volume != right_now
                                     ? (float)((double)(v.right_volume - right_now) * (double)C *
-                                              (double)ramp_reciprocal)
+                                              (double)settings.ramp_reciprocal)
                                     : 0.0f;
-            ramp = (v.left_volume != left_now || v.right_volume != right_now) ? ramp_frames_total : 0;
+            ramp = (v.left_volume != left_now || v.right_volume != right_now) ? settings.ramp_frames_total : 0;
             v.ramp_frames = ramp;
         }
         bool ramp_cut = false;
@@ -181,7 +183,9 @@ struct RandomVoices {
     std::mt19937 rng;
     std::vector<std::unique_ptr<TestSample>> samples;
 
-    explicit RandomVoices(uint32_t seed) : rng(seed) {}
+    int32_t ramp_frames_total;
+
+    RandomVoices(uint32_t seed, int32_t ramp_frames) : rng(seed), ramp_frames_total(ramp_frames) {}
 
     uint32_t below(uint32_t n) { return n == 0 ? 0 : rng() % n; }
 
@@ -262,7 +266,7 @@ struct RandomVoices {
 };
 
 // Returns the frames compared.
-int64_t compare_random_voices_with_reference() {
+int64_t compare_random_voices_with_reference(const MixLoops* loops) {
     struct RampSetting {
         int32_t frames;
         float reciprocal;
@@ -270,11 +274,11 @@ int64_t compare_random_voices_with_reference() {
     const RampSetting settings[] = {{128, 1.0f / 128}, {139, (float)(1.0 / 139)}, {64, 1.0f / 64}};
     int64_t frames_compared = 0;
     for (int trial = 0; trial < 60; ++trial) {
-        RandomVoices random((uint32_t)trial * 7919u + 1);
         const RampSetting& setting = settings[trial % 3];
-        ramp_frames_total = setting.frames;
-        ramp_reciprocal = setting.reciprocal;
-        MixerTest::reset_voices();
+        RandomVoices random((uint32_t)trial * 7919u + 1, setting.frames);
+        const MixerSettings mixer = {setting.frames, setting.reciprocal, loops};
+        Voice voice_table[VOICE_COUNT];
+        MixerTest::reset_voices(voice_table);
         int voice_count = 1 + (int)random.below(trial % 4 == 0 ? 64 : 4);
         for (int k = 0; k < voice_count; ++k) random.random_voice(voice_table[random.below(64)]);
         Voice reference[MIXED_VOICES];
@@ -285,9 +289,9 @@ int64_t compare_random_voices_with_reference() {
             std::vector<float> mixed(2 * (size_t)count);
             for (auto& f : mixed) f = (float)((double)random.below(2001) - 1000.0) * 0.25f;
             std::vector<float> expected = mixed;
-            mix_voices(mixed.data(), count);
+            mix_voices(voice_table, mixer, 0, mixed.data(), count);
             for (int v = 0; v < MIXED_VOICES; ++v) {
-                if (reference[v].sample) reference_mix_voice(reference[v], expected.data(), count);
+                if (reference[v].sample) reference_mix_voice(reference[v], expected.data(), count, mixer);
             }
             EXPECT_EQ(std::memcmp(mixed.data(), expected.data(), mixed.size() * sizeof(float)), 0)
                 << "trial " << trial << " round " << round;
@@ -331,12 +335,12 @@ TEST_F(MixerTest, MatchesTheOneFrameReferenceBitForBit) {
     int64_t frames_compared = 0;
     int sets_compared = 0;
     for (int kind = 0; kind < MIX_LOOP_COUNT && !HasFailure(); ++kind) {
-        if (!mixer_choose_loops(static_cast<MixLoop>(kind))) continue;
-        std::printf("comparing the %s loops\n", mixer_loops()->name);
-        frames_compared += compare_random_voices_with_reference();
+        const MixLoops* loops = mix_loops_of(static_cast<MixLoop>(kind));
+        if (loops == nullptr) continue;
+        std::printf("comparing the %s loops\n", loops->name);
+        frames_compared += compare_random_voices_with_reference(loops);
         ++sets_compared;
     }
-    mixer_choose_fastest_loops();
     EXPECT_GE(sets_compared, 1);
     EXPECT_GT(frames_compared, 500000 * sets_compared);
     EXPECT_GT(coverage.ramp_frames, 10000);

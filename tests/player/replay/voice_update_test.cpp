@@ -3,35 +3,37 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "player/module/song.h"
 #include "player/output/mixer.h"
-#include "player/output/stream.h"
+#include "player/replay/play_state.h"
 #include "player/replay/channel.h"
 #include "player/replay/voice_update.h"
 
+using namespace korvanti;
+
 namespace {
 
-// A clean voice table (as after the stream's reset) and one channel on voice 0.
+// A play's clean voice table (as every start leaves it) and one channel on
+// voice 0, at 44100 Hz.
 struct VoiceUpdateTest : ::testing::Test {
     Song song{};
+    std::unique_ptr<PlayState> play{new PlayState()};
+    Voice* voice_table = play->voice_table;
     Channel channel{};
     Sample sample{};
     Instrument instrument{};
     std::vector<int16_t> data;
-    int32_t saved_rate = 0;
+    MixerSettings mixer = mixer_settings_for_rate(44100);
 
     void SetUp() override {
-        saved_rate = mixing_rate;
-        mixing_rate = 44100;
-        std::memset(voice_table, 0, sizeof voice_table);
-        for (int v = 0; v < VOICE_COUNT; ++v) {
-            voice_table[v].index = v;
-            voice_table[v].step_int = 1;
-        }
+        voices_reset(voice_table);
+        play->song = &song;
+        play->mixing_rate = 44100;
+        play->global_volume = 64;
         song.flags = SONG_LINEAR_FREQUENCIES;
-        song.global_volume = 64;
         channel.voice = &voice_table[0];
         data.assign(3000 + 8, 0);
         sample.data = data.data();
@@ -43,14 +45,13 @@ struct VoiceUpdateTest : ::testing::Test {
         sample.panning = 128;
         sample.bits = 16;
     }
-    void TearDown() override { mixing_rate = saved_rate; }
 
     // What process_row and the later ticks do around the voice update.
     void tick() {
         channel_step_envelopes(&channel, &instrument);
         fadeout_step(&channel, &instrument);
         auto_vibrato(&channel, &instrument);
-        update_voice(&channel, &sample, &song);
+        update_voice(play.get(), &channel, &sample);
         channel.update_flags = 0;
         channel.period_delta = 0;
     }
@@ -79,7 +80,7 @@ TEST(Periods, LinearAndAmigaTables) {
 TEST_F(VoiceUpdateTest, FrequencyAndStepOfMiddleNote) {
     channel.period = linear_period(48, 0);
     channel.update_flags = FREQUENCY;
-    update_voice(&channel, &sample, &song);
+    update_voice(play.get(), &channel, &sample);
     EXPECT_EQ(voice_table[0].frequency, 8363);
     EXPECT_EQ(voice_table[0].step_int, 0);
     EXPECT_EQ(voice_table[0].step_frac, 814485521u);
@@ -87,7 +88,7 @@ TEST_F(VoiceUpdateTest, FrequencyAndStepOfMiddleNote) {
     song.flags = 0;
     channel.period = amiga_period(48, 0);
     channel.update_flags = FREQUENCY;
-    update_voice(&channel, &sample, &song);
+    update_voice(play.get(), &channel, &sample);
     EXPECT_EQ(voice_table[0].frequency, 8362);
     EXPECT_EQ(voice_table[0].step_frac, 814388129u);
 }
@@ -97,20 +98,20 @@ TEST_F(VoiceUpdateTest, LinearNeighboursAndDeltaDirection) {
     for (const auto& note : expected) {
         channel.period = linear_period(note[0], 0);
         channel.update_flags = FREQUENCY;
-        update_voice(&channel, &sample, &song);
+        update_voice(play.get(), &channel, &sample);
         EXPECT_EQ(voice_table[0].frequency, note[1]) << "note " << note[0];
     }
     // A positive delta raises the pitch with the linear table, lowers it with Amiga.
     channel.period = 4608;
     channel.period_delta = 64;
     channel.update_flags = FREQUENCY;
-    update_voice(&channel, &sample, &song);
+    update_voice(play.get(), &channel, &sample);
     EXPECT_EQ(voice_table[0].frequency, 8860);
     song.flags = 0;
     channel.period = 1712;
     channel.period_delta = 100;
     channel.update_flags = FREQUENCY;
-    update_voice(&channel, &sample, &song);
+    update_voice(play.get(), &channel, &sample);
     EXPECT_EQ(voice_table[0].frequency, 14317056 / 1812);
 }
 
@@ -119,7 +120,7 @@ TEST_F(VoiceUpdateTest, LowFrequenciesAreSteppedAt100Hz) {
     channel.period = 150000;
     channel.period_delta = 50000;
     channel.update_flags = FREQUENCY;
-    update_voice(&channel, &sample, &song);
+    update_voice(play.get(), &channel, &sample);
     EXPECT_EQ(voice_table[0].frequency, 71);
     EXPECT_EQ(voice_table[0].step_int, 0);
     // 100 Hz at 44100: (100 * 2^32 + 0) / 44100.
@@ -129,7 +130,7 @@ TEST_F(VoiceUpdateTest, LowFrequenciesAreSteppedAt100Hz) {
     channel.period = -1712;
     channel.period_delta = 0;
     channel.update_flags = FREQUENCY;
-    update_voice(&channel, &sample, &song);
+    update_voice(play.get(), &channel, &sample);
     EXPECT_EQ(voice_table[0].frequency, -8362);
     EXPECT_EQ(voice_table[0].step_frac, (uint32_t)((uint64_t{100} << 32) / 44100));
 
@@ -137,14 +138,14 @@ TEST_F(VoiceUpdateTest, LowFrequenciesAreSteppedAt100Hz) {
     channel.period = 5;
     channel.period_delta = -5;
     channel.update_flags = FREQUENCY;
-    update_voice(&channel, &sample, &song);
+    update_voice(play.get(), &channel, &sample);
     EXPECT_EQ(voice_table[0].frequency, -8362);
 }
 
 TEST_F(VoiceUpdateTest, StepOfHighFrequencyCarriesIntoWholeFrames) {
     channel.period = linear_period(48 + 36, 0);  // three octaves up: 66904 Hz
     channel.update_flags = FREQUENCY;
-    update_voice(&channel, &sample, &song);
+    update_voice(play.get(), &channel, &sample);
     int32_t f = voice_table[0].frequency;
     EXPECT_EQ(f, 8363 * 8);
     EXPECT_EQ(voice_table[0].step_int, f / 44100);
@@ -158,14 +159,14 @@ TEST_F(VoiceUpdateTest, ExtremePeriodsKeepTheFrequencyInRange) {
     channel.period = -2000000000;
     channel.period_delta = 1999999999;
     channel.update_flags = FREQUENCY;
-    update_voice(&channel, &sample, &song);
+    update_voice(play.get(), &channel, &sample);
     EXPECT_EQ(voice_table[0].frequency, INT32_MAX);
     EXPECT_EQ(voice_table[0].step_int, INT32_MAX / 44100);
 
     channel.period = INT32_MAX;
     channel.period_delta = INT32_MIN;
     channel.update_flags = FREQUENCY;
-    update_voice(&channel, &sample, &song);
+    update_voice(play.get(), &channel, &sample);
     EXPECT_EQ(voice_table[0].frequency, 0);
     EXPECT_EQ(voice_table[0].step_int, 0);
 }
@@ -177,7 +178,7 @@ TEST_F(VoiceUpdateTest, FinalVolumeAndGains) {
     channel.panning = 128;
     channel.panning_envelope_value = 32;
     channel.update_flags = VOLUME | PANNING;
-    update_voice(&channel, &sample, &song);
+    update_voice(play.get(), &channel, &sample);
     const Voice& v = voice_table[0];
     EXPECT_EQ(v.volume, 127);
     EXPECT_EQ(v.volume_copy, 127);
@@ -188,15 +189,15 @@ TEST_F(VoiceUpdateTest, FinalVolumeAndGains) {
 
     channel.volume = 32;
     channel.update_flags = VOLUME;
-    update_voice(&channel, &sample, &song);
+    update_voice(play.get(), &channel, &sample);
     EXPECT_EQ(v.volume, 63);
     EXPECT_EQ(v.left_volume, 63 * 128 / 255);
 
     // volume_delta takes part; global volume scales.
     channel.volume_delta = -16;
-    song.global_volume = 32;
+    play->global_volume = 32;
     channel.update_flags = VOLUME;
-    update_voice(&channel, &sample, &song);
+    update_voice(play.get(), &channel, &sample);
     EXPECT_EQ(v.volume, 15);  // 16 * 64 * 65536 * 32 * 255 / 2^35 = 15.9
 }
 
@@ -205,10 +206,10 @@ TEST_F(VoiceUpdateTest, HugeVolumesDoNotOverflow) {
     channel.volume_delta = INT32_MAX;
     channel.volume_envelope_value = 64;
     channel.fadeout_volume = 65536;
-    song.global_volume = 64;
+    play->global_volume = 64;
     channel.panning = 255;
     channel.update_flags = VOLUME | PANNING;
-    update_voice(&channel, &sample, &song);
+    update_voice(play.get(), &channel, &sample);
     EXPECT_EQ(voice_table[0].volume, INT32_MAX);
     EXPECT_EQ(voice_table[0].left_volume, INT32_MAX);
     EXPECT_EQ(voice_table[0].right_volume, 0);
@@ -227,7 +228,7 @@ TEST_F(VoiceUpdateTest, PanningEnvelope) {
         channel.panning = c.panning;
         channel.panning_envelope_value = c.envelope;
         channel.update_flags = PANNING;
-        update_voice(&channel, &sample, &song);
+        update_voice(play.get(), &channel, &sample);
         EXPECT_EQ(voice_table[0].panning, c.expected) << c.panning << " " << c.envelope;
         EXPECT_EQ(voice_table[0].panning_copy, c.expected);
     }
@@ -404,7 +405,7 @@ TEST_F(VoiceUpdateTest, NewNoteWhileSoundingMovesToTheTwin) {
     channel.panning_envelope_value = 32;
     channel.update_flags = TRIGGER | VOLUME | PANNING | FREQUENCY;
     voice_table[0].start_offset = 100;
-    update_voice(&channel, &sample, &song);
+    update_voice(play.get(), &channel, &sample);
     ASSERT_EQ(channel.voice, &voice_table[0]);
     EXPECT_EQ(voice_table[0].sample, &sample);
     EXPECT_EQ(voice_table[0].position_int, 100u);
@@ -412,11 +413,11 @@ TEST_F(VoiceUpdateTest, NewNoteWhileSoundingMovesToTheTwin) {
 
     float buffer[2 * 300] = {};
     voice_table[0].position_frac = 12345;
-    mix_voices(buffer, 300);
+    mix_voices(voice_table, mixer, 0, buffer, 300);
     const Voice old = voice_table[0];
 
     channel.update_flags = TRIGGER | VOLUME | PANNING | FREQUENCY;
-    update_voice(&channel, &sample, &song);
+    update_voice(play.get(), &channel, &sample);
     ASSERT_EQ(channel.voice, &voice_table[32]);
     const Voice& twin = voice_table[32];
     const Voice& left = voice_table[0];
@@ -439,9 +440,9 @@ TEST_F(VoiceUpdateTest, NewNoteWhileSoundingMovesToTheTwin) {
     EXPECT_EQ(left.right_volume, 0);
 
     // And back on the next note.
-    mix_voices(buffer, 10);
+    mix_voices(voice_table, mixer, 0, buffer, 10);
     channel.update_flags = TRIGGER;
-    update_voice(&channel, &sample, &song);
+    update_voice(play.get(), &channel, &sample);
     EXPECT_EQ(channel.voice, &voice_table[0]);
     EXPECT_EQ(voice_table[0].index, 0);
     EXPECT_EQ(voice_table[32].left_volume, 0);
@@ -450,7 +451,7 @@ TEST_F(VoiceUpdateTest, NewNoteWhileSoundingMovesToTheTwin) {
     Channel quiet{};
     quiet.voice = &voice_table[5];
     quiet.update_flags = TRIGGER;
-    update_voice(&quiet, &sample, &song);
+    update_voice(play.get(), &quiet, &sample);
     EXPECT_EQ(quiet.voice, &voice_table[5]);
     EXPECT_EQ(voice_table[37].sample, nullptr);
 }
@@ -459,7 +460,7 @@ TEST_F(VoiceUpdateTest, StartOffsetAndResetPosition) {
     // An offset at or beyond the loop end starts from frame 0.
     voice_table[0].start_offset = 3000;
     channel.update_flags = TRIGGER;
-    update_voice(&channel, &sample, &song);
+    update_voice(play.get(), &channel, &sample);
     EXPECT_EQ(voice_table[0].position_int, 0u);
     EXPECT_EQ(voice_table[0].direction, 1);
 
@@ -470,7 +471,7 @@ TEST_F(VoiceUpdateTest, StartOffsetAndResetPosition) {
     voice_table[0].position_frac = 99;
     voice_table[0].start_offset = 4096;
     channel.update_flags = RESET_POSITION;
-    update_voice(&channel, &other, &song);
+    update_voice(play.get(), &channel, &other);
     EXPECT_EQ(channel.voice, &voice_table[0]);
     EXPECT_EQ(voice_table[0].sample, &sample);
     EXPECT_EQ(voice_table[0].position_int, 0u);
@@ -491,7 +492,6 @@ TEST(ChannelState, ChoiceOfInstrumentAndSample) {
     Song song{};
     song.instruments = instruments;
     song.instrument_count = 2;
-    int16_t stray[4] = {};
     Channel channel{};
     channel.instrument = 1;
 
@@ -502,21 +502,18 @@ TEST(ChannelState, ChoiceOfInstrumentAndSample) {
 
     const int notes[] = {41, 42, 96, 200, 255};
     for (int note : notes) {
-        empty_sample.data = stray;
         channel.note = (uint8_t)note;
         source = channel_choose_sample(&channel, &song);
         EXPECT_EQ(source.instrument, &instruments[1]) << note;
         EXPECT_EQ(source.sample, &empty_sample) << note;
-        EXPECT_EQ(empty_sample.data, nullptr) << note;
     }
+    EXPECT_EQ(empty_sample.data, nullptr);
 
-    empty_sample.data = stray;
     channel.note = 40;
     channel.instrument = 2;  // beyond instrument_count
     source = channel_choose_sample(&channel, &song);
     EXPECT_EQ(source.instrument, &empty_instrument);
     EXPECT_EQ(source.sample, &empty_sample);
-    EXPECT_EQ(empty_sample.data, nullptr);
 }
 
 TEST(ChannelState, ResetLoadsDefaultsAndKeepsWhatItDoesNotList) {

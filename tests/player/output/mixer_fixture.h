@@ -1,6 +1,7 @@
-// Shared set-up of the mixer tests: a clean voice table, the ramp settings of
-// 44100 Hz, and samples whose data is exactly length + 8 frames (so that a
-// sanitizer build sees any read past them), with the guard frame in place.
+// Shared set-up of the mixer tests: a clean voice table of the test's own,
+// the mixer settings of 44100 Hz (128-frame ramps), and samples whose data is
+// exactly length + 8 frames (so that a sanitizer build sees any read past
+// them), with the guard frame in place.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,9 +13,10 @@
 
 #include "player/module/song.h"
 #include "player/output/mixer.h"
+#include "player/replay/voice.h"
 
 struct TestSample {
-    Sample sample{};
+    korvanti::Sample sample{};
     std::vector<int16_t> data;
 };
 
@@ -29,7 +31,7 @@ inline std::unique_ptr<TestSample> make_sample(const std::vector<int16_t>& value
     s->sample.length = length;
     s->sample.bits = 16;
     s->sample.loop_type = loop_type;
-    if (loop_type == LOOP_NONE) {
+    if (loop_type == korvanti::LOOP_NONE) {
         loop_start = 0;
         loop_length = length;
     }
@@ -37,40 +39,26 @@ inline std::unique_ptr<TestSample> make_sample(const std::vector<int16_t>& value
     s->sample.loop_length = loop_length;
     uint32_t end = loop_start + loop_length;
     if (length > 0) {
-        if (loop_type == LOOP_FORWARD) s->data[end] = s->data[loop_start];
-        if (loop_type == LOOP_PINGPONG) s->data[end] = s->data[end - 1];
+        if (loop_type == korvanti::LOOP_FORWARD) s->data[end] = s->data[loop_start];
+        if (loop_type == korvanti::LOOP_PINGPONG) s->data[end] = s->data[end - 1];
     }
     s->sample.data = length > 0 ? s->data.data() : nullptr;
     return s;
 }
 
 struct MixerTest : ::testing::Test {
-    int32_t saved_ramp_frames = 0;
-    float saved_reciprocal = 0;
+    korvanti::Voice voice_table[korvanti::VOICE_COUNT];
+    korvanti::MixerSettings settings = korvanti::mixer_settings_for_rate(44100);
 
-    void SetUp() override {
-        saved_ramp_frames = ramp_frames_total;
-        saved_reciprocal = ramp_reciprocal;
-        ramp_frames_total = 128;
-        ramp_reciprocal = (float)(1.0 / 128);
-        reset_voices();
-    }
-    void TearDown() override {
-        reset_voices();
-        ramp_frames_total = saved_ramp_frames;
-        ramp_reciprocal = saved_reciprocal;
-    }
-    static void reset_voices() {
-        std::memset(voice_table, 0, sizeof voice_table);
-        for (int v = 0; v < VOICE_COUNT; ++v) {
-            voice_table[v].index = v;
-            voice_table[v].step_int = 1;
-        }
-    }
+    void SetUp() override { reset_voices(voice_table); }
+    static void reset_voices(korvanti::Voice* table) { korvanti::voices_reset(table); }
+    void reset_voices() { reset_voices(voice_table); }
+    // The voices 0..63 of the table into `frames`, nothing muted.
+    void mix(float* frames, int32_t count) { korvanti::mix_voices(voice_table, settings, 0, frames, count); }
     // A voice playing `sample` from a whole position at step 1.0, at full
     // level on both sides with no ramp pending.
-    static Voice* start_voice(int index, Sample* sample, uint32_t position = 0) {
-        Voice* v = &voice_table[index];
+    korvanti::Voice* start_voice(int index, const korvanti::Sample* sample, uint32_t position = 0) {
+        korvanti::Voice* v = &voice_table[index];
         v->sample = sample;
         v->position_int = position;
         v->position_frac = 0;
