@@ -225,3 +225,8 @@ void swap_window_buffers() { SwapBuffers(state.device_context); }
 void set_window_caption(const char* caption) { SetWindowTextA(state.window, caption); }
 
 InputState* window_input() { return &state.input; }
+
+void report_music_failure(const char* text) {
+    if (text[0] == '\0') return;
+    show_message_box(text, "ERROR", MessageBoxIcon::WARNING, MessageBoxButtons::OK);
+}

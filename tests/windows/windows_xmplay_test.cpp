@@ -93,7 +93,8 @@ TEST_F(WindowsXmplay, AloneOnItsConsoleItWaitsForAKeyBeforeItEnds) {
     };
     DemoRun run = run_demo(launch);
     ASSERT_TRUE(run.started) << run.err;
-    EXPECT_TRUE(waited) << "ended after " << run.seconds << " s without a key";
+    EXPECT_TRUE(waited) << "ended after " << run.seconds << " s without a key, status " << run.exit_code << ":\n"
+                        << run.out << run.err;
     EXPECT_TRUE(tapped) << tap_error;
     EXPECT_FALSE(run.timed_out) << "no end after the key";
     // "start /wait" hands on xmplay's status: 2, no module given.
