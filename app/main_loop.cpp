@@ -40,7 +40,17 @@ void update_fps_caption(MainLoop* loop, const ShellOps* ops) {
     ++loop->fps_frame_count;
 }
 
-int32_t run_main_loop(MainLoop* loop, const ShellOps* ops, const InputState* input) {
+bool escape_requested(InputState* input) {
+    if (!input->active) {
+        // Escape is ignored while the window is minimised: a tap then is
+        // forgotten rather than ending the demo on its restore.
+        input->escape_pressed = false;
+        return false;
+    }
+    return input->keys[KEY_ESCAPE] || input->escape_pressed;
+}
+
+int32_t run_main_loop(MainLoop* loop, const ShellOps* ops, InputState* input) {
     int32_t last_parameter = 0;
     for (;;) {
         // Messages are drained before any frame is drawn.
@@ -51,8 +61,7 @@ int32_t run_main_loop(MainLoop* loop, const ShellOps* ops, const InputState* inp
             continue;
         }
         pace_frame(loop, ops);
-        // Escape counts only while the window is not minimised.
-        if (input->active && input->keys[KEY_ESCAPE]) break;
+        if (escape_requested(input)) break;
         update_fps_caption(loop, ops);
         mark_frame_start(loop, ops);
         if (ops->draw_frame() == 0) {

@@ -55,7 +55,11 @@ void pace_frame(const MainLoop* loop, const ShellOps* ops);
 // Counts one frame and, at most once a second, rewrites the caption.
 void update_fps_caption(MainLoop* loop, const ShellOps* ops);
 
+// True when Escape is to end the loop: held now or pressed since the last
+// look, while the window is not minimised. While it is, a press is dropped.
+bool escape_requested(InputState* input);
+
 // Runs until the end and returns the exit code: the quit message's parameter,
 // or after Escape the parameter of the last message taken, or 0 when the demo
 // ended by itself. Every way out runs ops->shut_down first.
-int32_t run_main_loop(MainLoop* loop, const ShellOps* ops, const InputState* input);
+int32_t run_main_loop(MainLoop* loop, const ShellOps* ops, InputState* input);

@@ -26,5 +26,11 @@ bool init_gl_state();
 bool poll_window_message(ShellMessage* message);
 void swap_window_buffers();
 void set_window_caption(const char* caption);
-// The keys and the activity flag that the window's messages keep.
-const InputState* window_input();
+// The keys and the activity flag that the window's messages keep; the loop
+// takes the Escape presses it has seen.
+InputState* window_input();
+
+// What went wrong with the music, for a person ("" when nothing did). A
+// Windows program has no standard output to show it on, so it comes up in a
+// box there; elsewhere the lines on standard output and error say it.
+void report_music_failure(const char* text);

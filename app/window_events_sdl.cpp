@@ -87,7 +87,8 @@ WindowEventResult window_proc(InputState* input, const SDL_Event* event) {
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
             uint8_t key = virtual_key_from_sdl(event->key.keysym.sym);
-            if (key != 0) input->keys[key] = event->type == SDL_KEYDOWN;
+            if (key != 0 && event->type == SDL_KEYDOWN) input_key_down(input, key);
+            if (key != 0 && event->type == SDL_KEYUP) input_key_up(input, key);
             result.parameter = key;
             break;
         }

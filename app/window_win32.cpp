@@ -2,7 +2,8 @@
 // "korvanti", the temporary 640x480x32 display mode (or a framed window after
 // the user accepts the fallback), a double-buffered pixel format with a
 // 16-bit depth buffer, and the window procedure that keeps the keys and the
-// activity flag.
+// activity flag, and gives the desktop its mode back while the program is
+// not the active one.
 #include "app/window.h"
 
 #include <windows.h>
@@ -11,6 +12,7 @@
 
 #include <cstring>
 
+#include "app/display_switch.h"
 #include "app/window_common.h"
 #include "platform/platform.h"
 
@@ -27,9 +29,22 @@ struct Win32Window {
     bool pixel_format_filled;    // pixel_format is filled on the first call only
     PIXELFORMATDESCRIPTOR pixel_format;
     InputState input;            // keys and `active`, written by window_proc
+    DEVMODEA mode;               // the temporary mode, asked for again on reactivation
+    DisplaySwitch display;       // whether that mode is set now
 };
 
-Win32Window state = {true, nullptr, nullptr, nullptr, nullptr, false, {}, {{}, true}};
+Win32Window state = {true, nullptr, nullptr, nullptr, nullptr, false, {}, {{}, true, false}, {}, {}};
+
+bool take_display_mode() {
+    return ChangeDisplaySettingsA(&state.mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL;
+}
+void give_back_display_mode() { ChangeDisplaySettingsA(nullptr, 0); }
+void minimise_window() { ShowWindow(state.window, SW_MINIMIZE); }
+void restore_window() { ShowWindow(state.window, SW_RESTORE); }
+void show_cursor(bool shown) { ShowCursor(shown ? TRUE : FALSE); }
+
+const DisplayOps DISPLAY_OPS = {take_display_mode, give_back_display_mode, minimise_window,
+                                restore_window, show_cursor};
 
 LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
@@ -51,15 +66,16 @@ bool register_window_class() {
 // The temporary full-screen mode; on refusal the user may go on in a window.
 // False when the program is to close.
 bool enter_display_mode(int width, int height, int bits_per_pixel) {
-    DEVMODEA mode;
+    DEVMODEA& mode = state.mode;
     std::memset(&mode, 0, sizeof mode);
     mode.dmSize = sizeof mode;
     mode.dmPelsWidth = static_cast<DWORD>(width);
     mode.dmPelsHeight = static_cast<DWORD>(height);
     mode.dmBitsPerPel = static_cast<DWORD>(bits_per_pixel);
     mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
-    if (ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL) {
+    if (take_display_mode()) {
         ShowCursor(FALSE);
+        display_switch_start(&state.display);
         return true;
     }
     if (!accept_windowed_mode()) return false;
@@ -106,6 +122,11 @@ LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
             // The high word is the minimised state; losing the focus alone keeps it active.
             state.input.active = HIWORD(wparam) == 0;
             return 0;
+        case WM_ACTIVATEAPP:
+            // Another program's window became the active one, or ours again.
+            // Not sent for our own message boxes, which share this thread.
+            display_switch_activation(&state.display, &DISPLAY_OPS, wparam != FALSE);
+            return 0;
         case WM_SYSCOMMAND:
             // Neither the screen saver nor monitor power-down may start.
             if (wparam == SC_SCREENSAVE || wparam == SC_MONITORPOWER) return 0;
@@ -114,12 +135,17 @@ LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
             PostQuitMessage(0);
             return 0;
         case WM_KEYDOWN:
-            if (wparam < 256) state.input.keys[wparam] = true;
+            if (wparam < 256) input_key_down(&state.input, static_cast<uint8_t>(wparam));
             return 0;
         case WM_KEYUP:
-            if (wparam < 256) state.input.keys[wparam] = false;
+            if (wparam < 256) input_key_up(&state.input, static_cast<uint8_t>(wparam));
             return 0;
         case WM_SIZE:
+            // The minimised state is kept here too: the window minimised
+            // while another program is active may be activated again before
+            // it is restored, and WM_ACTIVATE then still calls it minimised.
+            if (wparam == SIZE_MINIMIZED) state.input.active = false;
+            if (wparam == SIZE_RESTORED || wparam == SIZE_MAXIMIZED) state.input.active = true;
             resize_viewport(LOWORD(lparam), HIWORD(lparam));
             return 0;
         default:
@@ -160,11 +186,9 @@ bool create_window(const char* title, int width, int height, int bits_per_pixel,
 }
 
 void destroy_window() {
-    if (state.fullscreen) {
-        // The user's own display mode, from the registry.
-        ChangeDisplaySettingsA(nullptr, 0);
-        ShowCursor(TRUE);
-    }
+    // The user's own display mode, from the registry, and the cursor; both
+    // are back already while the program is not the active one.
+    if (state.fullscreen) display_switch_end(&state.display, &DISPLAY_OPS);
     if (state.render_context != nullptr) {
         if (!wglMakeCurrent(nullptr, nullptr)) shutdown_error("Release Of DC And RC Failed.");
         if (!wglDeleteContext(state.render_context)) shutdown_error("Release Rendering Context Failed.");
@@ -200,4 +224,9 @@ void swap_window_buffers() { SwapBuffers(state.device_context); }
 
 void set_window_caption(const char* caption) { SetWindowTextA(state.window, caption); }
 
-const InputState* window_input() { return &state.input; }
+InputState* window_input() { return &state.input; }
+
+void report_music_failure(const char* text) {
+    if (text[0] == '\0') return;
+    show_message_box(text, "ERROR", MessageBoxIcon::WARNING, MessageBoxButtons::OK);
+}

@@ -43,6 +43,12 @@ bool terminal_interrupted();
 // ended by Ctrl-C). Call it once the terminal is put back.
 [[noreturn]] void terminal_end_by_interrupt();
 
+// True when the program is alone on its console: on Windows, started from
+// Explorer rather than from a console window, so that the console closes
+// when the program ends. Such a program, with its standard input and output
+// on that console, waits for a key at exit, before the console goes.
+// Always false on systems without consoles.
+bool terminal_console_is_own();
 // True when the stream goes to a terminal (console).
 bool terminal_is_terminal(FILE* stream);
 // Columns of the terminal behind the stream; 0 when it has none or they are unknown.

@@ -216,6 +216,9 @@ void terminal_end_by_interrupt() {
     _exit(128 + signal_number);  // not reached: the default action ends the process
 }
 
+// A terminal outlives the programs it runs.
+bool terminal_console_is_own() { return false; }
+
 bool terminal_is_terminal(FILE* stream) { return isatty(fileno(stream)) != 0; }
 
 int32_t terminal_columns(FILE* stream) {

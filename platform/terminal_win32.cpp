@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/terminal.h"
@@ -28,6 +29,49 @@ void restore_mode() {
 }
 
 void restore_at_exit() { terminal_keys_end(); }
+
+// Standard input and output are both the console, not a file or a pipe.
+bool streams_on_console() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) &&
+           GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode);
+}
+
+// Waits for a key before the console goes: runs at exit, after the
+// program's own output.
+void hold_console_at_exit() {
+    terminal_keys_end();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    const char prompt[] = "\nPress any key to close this window.";
+    DWORD written = 0;
+    WriteConsoleA(output, prompt, sizeof prompt - 1, &written, nullptr);
+    DWORD mode = 0;
+    GetConsoleMode(input, &mode);
+    SetConsoleMode(input, (mode & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT)) |
+                              ENABLE_PROCESSED_INPUT);
+    FlushConsoleInputBuffer(input);
+    for (;;) {
+        INPUT_RECORD record;
+        DWORD read = 0;
+        if (!ReadConsoleInputA(input, &record, 1, &read) || read == 0) break;
+        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) break;
+    }
+    SetConsoleMode(input, mode);
+}
+
+// A console program started from Explorer (double-clicked, or a file dropped
+// on it) gets a console of its own, which closes the moment the program
+// ends: its last words, a usage or an error, would flash by unread.
+bool register_console_hold() {
+    if (!terminal_console_is_own() || !streams_on_console()) return false;
+    std::atexit(hold_console_at_exit);
+    return true;
+}
+
+[[maybe_unused]] const bool console_hold_registered = register_console_hold();
 
 // Runs on a thread of its own; the program ends its work and returns.
 BOOL WINAPI on_console_event(DWORD event) {
@@ -132,6 +176,11 @@ bool terminal_interrupted() { return terminal.interrupted != 0; }
 void terminal_end_by_interrupt() {
     terminal_keys_end();
     ExitProcess(0xC000013Au);
+}
+
+bool terminal_console_is_own() {
+    DWORD processes[2];
+    return GetConsoleProcessList(processes, 2) == 1;
 }
 
 bool terminal_is_terminal(FILE* stream) {

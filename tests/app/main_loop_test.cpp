@@ -224,13 +224,59 @@ TEST_F(MainLoopTest, EscapeWhileActiveEndsWithTheLastMessageParameter) {
     EXPECT_EQ(fake.shut_downs, 1);
     EXPECT_EQ(fake.log.substr(fake.log.size() - 3), "msx");  // paced, no frame
 
-    // Released again before the next idle pass: nothing happens.
+    // A quick tap: pressed and released within one drain of the queue, so
+    // the key's flag is down again when the loop looks. It ends the loop
+    // all the same, with the key-up's parameter; a mouse move after it
+    // gives its own.
     SetUp();
     fake.events = {{100, key_event(SDL_KEYDOWN, SDLK_ESCAPE)},
                    {100, key_event(SDL_KEYUP, SDLK_ESCAPE)}};
-    fake.end_at_draw = 10;
+    EXPECT_EQ(run(), KEY_ESCAPE);
+    EXPECT_FALSE(fake.input.keys[KEY_ESCAPE]);
+    EXPECT_EQ(fake.log.substr(fake.log.size() - 4), "mmsx");
+    EXPECT_EQ(fake.shut_downs, 1);
+    SetUp();
+    SDL_Event motion = {};
+    motion.type = SDL_MOUSEMOTION;
+    fake.events = {{100, key_event(SDL_KEYDOWN, SDLK_ESCAPE)},
+                   {100, key_event(SDL_KEYUP, SDLK_ESCAPE)},
+                   {100, motion}};
     EXPECT_EQ(run(), 0);
-    EXPECT_EQ(fake.draws, 10);
+    EXPECT_EQ(fake.log.substr(fake.log.size() - 5), "mmmsx");
+
+    // Other keys tapped, or held, end nothing.
+    SetUp();
+    fake.events = {{100, key_event(SDL_KEYDOWN, SDLK_SPACE)},
+                   {100, key_event(SDL_KEYUP, SDLK_SPACE)},
+                   {200, key_event(SDL_KEYDOWN, SDLK_q)}};
+    fake.end_at_draw = 20;
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(fake.draws, 20);
+}
+
+TEST_F(MainLoopTest, EscapeTappedWhileMinimisedIsForgotten) {
+    // Tapped while minimised: dropped at the next idle pass, so the restore
+    // later does not end the demo.
+    fake.events = {{100, window_event(SDL_WINDOWEVENT_MINIMIZED)},
+                   {200, key_event(SDL_KEYDOWN, SDLK_ESCAPE)},
+                   {200, key_event(SDL_KEYUP, SDLK_ESCAPE)},
+                   {400, window_event(SDL_WINDOWEVENT_RESTORED)}};
+    fake.end_at_draw = 40;
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(fake.draws, 40);
+    EXPECT_FALSE(fake.input.escape_pressed);
+
+    // Tapped again after the restore: it ends the loop.
+    SetUp();
+    fake.events = {{100, window_event(SDL_WINDOWEVENT_MINIMIZED)},
+                   {200, key_event(SDL_KEYDOWN, SDLK_ESCAPE)},
+                   {200, key_event(SDL_KEYUP, SDLK_ESCAPE)},
+                   {400, window_event(SDL_WINDOWEVENT_RESTORED)},
+                   {500, key_event(SDL_KEYDOWN, SDLK_ESCAPE)},
+                   {500, key_event(SDL_KEYUP, SDLK_ESCAPE)}};
+    EXPECT_EQ(run(), KEY_ESCAPE);
+    EXPECT_GE(draws_from(400), 3);
+    EXPECT_EQ(draws_from(530), 0);
 }
 
 TEST_F(MainLoopTest, PendingMessagesAreDrainedBeforeTheNextFrame) {

@@ -49,12 +49,19 @@ TEST(WindowEvents, KeyDownAndUpSetAndClearTheFlag) {
     SDL_Event up = key(SDL_KEYUP, SDLK_ESCAPE);
     window_proc(&input, &up);
     EXPECT_FALSE(input.keys[KEY_ESCAPE]);
+    // The press stays noted after the release, for the loop to take.
+    EXPECT_TRUE(input.escape_pressed);
 
-    // Keys without a code touch nothing.
+    // Keys without a code touch nothing; other keys note no press.
+    input.escape_pressed = false;
     SDL_Event odd = key(SDL_KEYDOWN, SDLK_AUDIONEXT);
     result = window_proc(&input, &odd);
     EXPECT_EQ(result.parameter, 0);
     for (bool flag : input.keys) EXPECT_FALSE(flag);
+    SDL_Event space = key(SDL_KEYDOWN, SDLK_SPACE);
+    window_proc(&input, &space);
+    EXPECT_TRUE(input.keys[0x20]);
+    EXPECT_FALSE(input.escape_pressed);
 }
 
 TEST(WindowEvents, OnlyMinimiseAndRestoreChangeActivity) {
