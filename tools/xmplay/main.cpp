@@ -49,6 +49,12 @@ int render_one(const XmplayOptions& options) {
 int main(int argc, char** argv) {
     standard_streams_binary();
     broken_pipes_as_errors();
+    // Double-clicked, with nothing to play: the usage, before the console
+    // waits for a key and closes.
+    if (argc <= 1 && terminal_console_is_own()) {
+        print_help(argc > 0 ? argv[0] : "xmplay");
+        return 0;
+    }
     XmplayOptions options;
     std::string error;
     if (!parse_arguments(argc, argv, &options, &error)) {
