@@ -45,7 +45,7 @@ int64_t find_ahead(const std::vector<int16_t>& reference, int64_t from, int64_t 
 
 InOrderFigures follow_in_order(const std::vector<int16_t>& reference, const std::vector<int16_t>& recorded,
                                int64_t longest_skip_frames) {
-    InOrderFigures figures = {0, 0, 0, 0, 0, -1};
+    InOrderFigures figures = {0, 0, 0, 0, 0, -1, -1};
     const int64_t reference_start = first_sound(reference);
     const int64_t recorded_start = first_sound(recorded);
     const int64_t reference_end = int64_t(reference.size() / 2);
@@ -60,6 +60,7 @@ InOrderFigures follow_in_order(const std::vector<int16_t>& reference, const std:
     int64_t next_search = recorded_at;
     while (at < reference_end && recorded_at < recorded_end) {
         if (same_run(reference, at, recorded, recorded_at, 1)) {
+            if (figures.heard_frames == 0) figures.start_lost_frames = at - reference_start;
             ++figures.heard_frames;
             figures.last_heard_frame = at;
             ++at;

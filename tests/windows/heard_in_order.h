@@ -15,6 +15,7 @@ struct InOrderFigures {
     int64_t skipped_frames;    // reference frames left out at those places
     int64_t foreign_frames;    // sounding recorded frames found nowhere near
     int64_t last_heard_frame;  // the last reference frame heard, -1 for none
+    int64_t start_lost_frames; // reference frames before the first one heard, -1 for none
 };
 
 // `reference` and `recorded` are interleaved stereo. Jumps ahead of up to

@@ -42,6 +42,16 @@ TEST(HeardInOrder, SkipsAndInsertedSilenceAreCountedTheRestIsHeard) {
     EXPECT_EQ(heard.skipped_frames, 300);
     EXPECT_EQ(heard.foreign_frames, 0);
     EXPECT_EQ(heard.last_heard_frame, 19999);
+    EXPECT_EQ(heard.start_lost_frames, 0);
+
+    // The server dropped the stream's first frames: they count apart, as
+    // the frames lost at the start.
+    recorded = std::vector<int16_t>(2 * 3000, 0);
+    append(&recorded, frames_of(reference, 231, 20000));
+    heard = follow_in_order(reference, recorded, 44100);
+    EXPECT_EQ(heard.start_lost_frames, 231);
+    EXPECT_EQ(heard.heard_frames, 20000 - 231);
+    EXPECT_EQ(heard.foreign_frames, 0);
 }
 
 TEST(HeardInOrder, SoundThatIsNotTheMusicOrPlayedBackwardsIsNotHeard) {
@@ -66,6 +76,7 @@ TEST(HeardInOrder, SoundThatIsNotTheMusicOrPlayedBackwardsIsNotHeard) {
     heard = follow_in_order(reference, std::vector<int16_t>(2 * 20000, 0), 44100);
     EXPECT_EQ(heard.heard_frames, 0);
     EXPECT_EQ(heard.last_heard_frame, -1);
+    EXPECT_EQ(heard.start_lost_frames, -1);
 }
 
 }  // namespace
