@@ -1,7 +1,7 @@
 // xmplay built for another system renders every module of the test set to
 // the same bytes as the native build: PCM and snapshots. The other build
-// runs through its emulator (wine for Windows, qemu for other processors),
-// named by the environment:
+// runs through its emulator (wine for Windows, qemu for other processors,
+// node for WebAssembly), named by the environment:
 //   KORVANTI_CROSS_XMPLAY  the other system's xmplay
 //   KORVANTI_CROSS_RUNNER  the command that runs it, words split at spaces
 //                          (empty: run it directly)
