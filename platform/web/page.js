@@ -1,0 +1,192 @@
+// korvanti's web page: loads the data beside the page, offers the start
+// ("click to start": browsers let a page sound only after a gesture, unless
+// ?autostart finds it allowed), runs the demo and plays its sound. The state
+// is on document.documentElement.dataset.state: loading, ready (the start
+// offered), playing (the music is heard), ended (by itself or by Escape),
+// error (a message is on the page; the state stays).
+'use strict';
+
+var korvantiPage = (function () {
+  var RATE = 44100;
+  var DATA_FILES = ['musik.xm', 'Data/gul.tga', 'Data/mask_alpha.tga', 'Data/mask_main.tga',
+    'Data/mask2.tga', 'Data/vand.tga', 'Data/hud3_mask.tga', 'Data/hud3.tga',
+    'Data/code_mask.tga', 'Data/code.tga'];
+  // Event kinds, as app/window_web.cpp numbers them.
+  var KEY_DOWN = 1, KEY_UP = 2, QUIT = 3, VISIBLE = 4;
+
+  var root = document.documentElement;
+  var events = [];
+  var sound = null;     // { context, node, report } once Web Audio plays
+  var clockStart = -1;  // without Web Audio: when the song began, in ms
+  var lastHeard = -1;
+  var started = false;
+
+  function element(id) { return document.getElementById(id); }
+
+  function setState(state) {
+    if (root.dataset.state === 'error') return;
+    root.dataset.state = state;
+    element('start').hidden = state !== 'ready';
+    if (state === 'ended') {
+      element('canvas').hidden = true;
+      element('end').hidden = false;
+    }
+  }
+
+  // A message box of the desktop, as text on the page.
+  function report(caption, text) {
+    var line = document.createElement('p');
+    var title = document.createElement('strong');
+    title.textContent = caption;
+    line.appendChild(title);
+    line.appendChild(document.createTextNode(' ' + text));
+    element('message').appendChild(line);
+    element('message').hidden = false;
+    setState('error');
+  }
+
+  // Keys by their Windows virtual-key numbers, which keyCode gives (Escape 27).
+  function onKey(event, kind) {
+    if (event.keyCode > 0 && event.keyCode < 256) events.push({ kind: kind, key: event.keyCode });
+    if (event.keyCode === 27) event.preventDefault();
+  }
+
+  function fullScreen() {
+    var stage = element('stage');
+    if (!document.fullscreenElement && stage.requestFullscreen) stage.requestFullscreen().catch(function () {});
+  }
+
+  // Each file into the program's file system, beside the page as in the
+  // desktop's working directory. A file that cannot be had is left out: the
+  // demo then says so as on the desktop.
+  function loadData() {
+    Module.FS.mkdir('/Data');
+    return Promise.all(DATA_FILES.map(function (name) {
+      return fetch(name).then(function (response) {
+        if (!response.ok) return null;
+        return response.arrayBuffer().then(function (bytes) {
+          Module.FS.writeFile('/' + name, new Uint8Array(bytes));
+        });
+      }).catch(function () { return null; });
+    }));
+  }
+
+  // Web Audio at the song's rate, with the worklet that plays the blocks.
+  // Resolves to true once the context runs; false where the browser holds it
+  // back (no gesture yet) or has no Web Audio.
+  function openSound() {
+    var Context = window.AudioContext || window.webkitAudioContext;
+    if (!Context || typeof AudioWorkletNode === 'undefined') return Promise.resolve(false);
+    var context = sound ? sound.context : new Context({ sampleRate: RATE, latencyHint: 'playback' });
+    var ready = sound ? Promise.resolve() : context.audioWorklet.addModule('sound.js').then(function () {
+      var node = new AudioWorkletNode(context, 'korvanti-sound',
+        { numberOfInputs: 0, numberOfOutputs: 1, outputChannelCount: [2] });
+      sound = { context: context, node: node, report: null };
+      node.port.onmessage = function (event) { sound.report = event.data; };
+      node.connect(context.destination);
+    });
+    return ready.then(function () {
+      var wait = new Promise(function (resolve) { setTimeout(resolve, 1000); });
+      return Promise.race([context.resume(), wait]);
+    }).then(function () {
+      return context.state === 'running';
+    }, function () { return false; });
+  }
+
+  function start() {
+    if (started) return;
+    started = true;
+    element('start').hidden = true;
+    element('canvas').focus();
+    Module.callMain([]);
+  }
+
+  function onStartClick() {
+    // The context is made or resumed within the click, as browsers ask.
+    openSound().then(start, start);
+  }
+
+  function onRuntimeReady() {
+    if (new URLSearchParams(location.search).has('autostart')) {
+      openSound().then(function (running) {
+        if (running) start(); else setState('ready');
+      });
+    } else {
+      setState('ready');
+    }
+  }
+
+  // Song frames heard now: from the worklet's last report and the audio
+  // clock's output timestamp; -1 before the first. Without Web Audio, the
+  // time since the song began, as if heard.
+  function framesHeard() {
+    if (!sound) {
+      if (clockStart < 0) return -1;
+      return Math.floor((performance.now() - clockStart) * RATE / 1000);
+    }
+    var report = sound.report;
+    if (!report || report.played === 0) return -1;
+    var context = sound.context;
+    var outputFrame;
+    var stamp = context.getOutputTimestamp ? context.getOutputTimestamp() : null;
+    if (stamp && stamp.contextTime > 0) {
+      outputFrame = (stamp.contextTime + (performance.now() - stamp.performanceTime) / 1000) * RATE;
+    } else {
+      outputFrame = (context.currentTime - (context.outputLatency || context.baseLatency || 0)) * RATE;
+    }
+    var heard = Math.floor(report.played - (report.frame - outputFrame));
+    if (heard > report.played) heard = report.played;
+    if (heard < lastHeard) heard = lastHeard;
+    lastHeard = heard;
+    return heard;
+  }
+
+  function pushSound(frames) {
+    if (sound) {
+      sound.node.port.postMessage(frames, [frames.buffer]);
+    } else if (clockStart < 0) {
+      clockStart = performance.now();
+    }
+  }
+
+  function stopSound() {
+    if (!sound) return;
+    sound.node.port.postMessage('stop');
+    sound.context.close();
+  }
+
+  window.addEventListener('keydown', function (event) {
+    if (event.key === 'f' && started) fullScreen();
+    onKey(event, KEY_DOWN);
+  });
+  window.addEventListener('keyup', function (event) { onKey(event, KEY_UP); });
+  document.addEventListener('visibilitychange', function () {
+    events.push({ kind: VISIBLE, key: document.hidden ? 0 : 1 });
+  });
+  window.addEventListener('pagehide', function () { events.push({ kind: QUIT, key: 0 }); });
+  element('start').addEventListener('click', onStartClick);
+  element('canvas').addEventListener('dblclick', fullScreen);
+
+  root.dataset.state = 'loading';
+  window.Module = {
+    canvas: element('canvas'),
+    noInitialRun: true,
+    preRun: [function () {
+      Module.addRunDependency('data');
+      loadData().then(function () { Module.removeRunDependency('data'); });
+    }],
+    onRuntimeInitialized: onRuntimeReady,
+    print: function (text) { console.log(text); },
+    printErr: function (text) { console.warn(text); },
+    onAbort: function (what) { report('Error', String(what)); },
+  };
+
+  return {
+    nextEvent: function () { return events.shift(); },
+    report: report,
+    setState: setState,
+    pushSound: pushSound,
+    framesHeard: framesHeard,
+    stopSound: stopSound,
+  };
+})();
