@@ -41,6 +41,7 @@ TEST(HeardInOrder, SkipsAndInsertedSilenceAreCountedTheRestIsHeard) {
     EXPECT_EQ(heard.skips, 1);
     EXPECT_EQ(heard.skipped_frames, 300);
     EXPECT_EQ(heard.foreign_frames, 0);
+    EXPECT_EQ(heard.inserted_frames, 700);  // not the silence before or after the music
     EXPECT_EQ(heard.last_heard_frame, 19999);
     EXPECT_EQ(heard.start_lost_frames, 0);
 
