@@ -89,3 +89,11 @@ InOrderFigures follow_in_order(const std::vector<int16_t>& reference, const std:
     }
     return figures;
 }
+
+int64_t sounding_frames(const int16_t* pcm, int64_t frames) {
+    int64_t count = 0;
+    for (int64_t i = 0; i < frames; ++i) {
+        if (pcm[2 * i] != 0 || pcm[2 * i + 1] != 0) ++count;
+    }
+    return count;
+}

@@ -23,3 +23,7 @@ struct InOrderFigures {
 // `longest_skip_frames` are looked for.
 InOrderFigures follow_in_order(const std::vector<int16_t>& reference, const std::vector<int16_t>& recorded,
                                int64_t longest_skip_frames);
+
+// Sounding (not all-zero) frames among `frames` interleaved stereo frames:
+// how much of the music a recording holds, whatever zeros dropouts put in.
+int64_t sounding_frames(const int16_t* pcm, int64_t frames);

@@ -45,6 +45,11 @@ TEST(HeardInOrder, SkipsAndInsertedSilenceAreCountedTheRestIsHeard) {
     EXPECT_EQ(heard.last_heard_frame, 19999);
     EXPECT_EQ(heard.start_lost_frames, 0);
 
+    // What a recording with dropouts holds of the music: its sounding
+    // frames, the zeros left out.
+    EXPECT_EQ(sounding_frames(recorded.data(), int64_t(recorded.size() / 2)),
+              sounding_frames(reference.data(), 20000) - 300);
+
     // The server dropped the stream's first frames: they count apart, as
     // the frames lost at the start.
     recorded = std::vector<int16_t>(2 * 3000, 0);
