@@ -8,11 +8,11 @@
 // - immediate mode with OpenGL's current-attribute rule: glBegin .. glEnd is
 //   gathered, each vertex taking the texture coordinate, normal and colour
 //   current when it was given. Runs of separate quads, triangles or lines
-//   with nothing between them are passed on as one draw (the tunnel's 9600
-//   quads a frame, drawn one by one, took half a second under software GL),
-//   from one interleaved array:
-//   every call that changes state first passes on what is gathered, and so
-//   does glFlush, which the page calls before it shows a frame;
+//   with nothing between them are passed on as one draw from one
+//   interleaved array (the tunnel's 9600 quads a frame, drawn one by one,
+//   took half a second under software GL). Every call that changes state
+//   first passes on what is gathered, and so does glFlush, which the page
+//   calls before it shows a frame;
 // - lighting as OpenGL 1.1 computes it per vertex (positional lights with
 //   their ambient and diffuse parts, the default material and light model),
 //   handed on as the vertex's colour with the emulation's lighting off;
