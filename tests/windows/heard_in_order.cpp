@@ -45,7 +45,7 @@ int64_t find_ahead(const std::vector<int16_t>& reference, int64_t from, int64_t 
 
 InOrderFigures follow_in_order(const std::vector<int16_t>& reference, const std::vector<int16_t>& recorded,
                                int64_t longest_skip_frames) {
-    InOrderFigures figures = {0, 0, 0, 0, 0, -1, -1};
+    InOrderFigures figures = {0, 0, 0, 0, 0, 0, -1, -1};
     const int64_t reference_start = first_sound(reference);
     const int64_t recorded_start = first_sound(recorded);
     const int64_t reference_end = int64_t(reference.size() / 2);
@@ -68,6 +68,7 @@ InOrderFigures follow_in_order(const std::vector<int16_t>& reference, const std:
             continue;
         }
         if (silent(recorded, recorded_at)) {  // zeros the server put in
+            ++figures.inserted_frames;
             ++recorded_at;
             continue;
         }
@@ -87,4 +88,12 @@ InOrderFigures follow_in_order(const std::vector<int16_t>& reference, const std:
         ++recorded_at;
     }
     return figures;
+}
+
+int64_t sounding_frames(const int16_t* pcm, int64_t frames) {
+    int64_t count = 0;
+    for (int64_t i = 0; i < frames; ++i) {
+        if (pcm[2 * i] != 0 || pcm[2 * i + 1] != 0) ++count;
+    }
+    return count;
 }

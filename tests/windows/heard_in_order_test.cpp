@@ -41,8 +41,14 @@ TEST(HeardInOrder, SkipsAndInsertedSilenceAreCountedTheRestIsHeard) {
     EXPECT_EQ(heard.skips, 1);
     EXPECT_EQ(heard.skipped_frames, 300);
     EXPECT_EQ(heard.foreign_frames, 0);
+    EXPECT_EQ(heard.inserted_frames, 700);  // not the silence before or after the music
     EXPECT_EQ(heard.last_heard_frame, 19999);
     EXPECT_EQ(heard.start_lost_frames, 0);
+
+    // What a recording with dropouts holds of the music: its sounding
+    // frames, the zeros left out.
+    EXPECT_EQ(sounding_frames(recorded.data(), int64_t(recorded.size() / 2)),
+              sounding_frames(reference.data(), 20000) - 300);
 
     // The server dropped the stream's first frames: they count apart, as
     // the frames lost at the start.
