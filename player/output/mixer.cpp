@@ -295,7 +295,11 @@ bool side_sums_exact(double gain, double step, int32_t frames) {
 // Nearest integer, ties to even, held in int32 (huge gains from absurd
 // volumes saturate instead of overflowing).
 int32_t round_to_level(double value) {
-    double rounded = std::nearbyint(value);
+    // Below 2^51 in magnitude, adding and taking away 1.5 * 2^52 rounds to
+    // an integer as nearbyint does (to nearest, ties to even), without a
+    // call into the maths library.
+    const double rounder = 6755399441055744.0;
+    double rounded = std::fabs(value) < 2251799813685248.0 ? (value + rounder) - rounder : std::nearbyint(value);
     if (!(rounded > -2147483648.0)) return INT32_MIN;
     if (rounded >= 2147483647.0) return INT32_MAX;
     return (int32_t)rounded;
@@ -314,10 +318,41 @@ float level_gain(int32_t level) {
     return (float)((double)level * LEVEL_SCALE * (double)GAIN_SCALE);
 }
 
+// The exponent e of a double, 2^e <= |value| < 2^(e + 1); -1100 for 0 and
+// subnormals, 1100 for infinities and NaN.
+int32_t double_exponent(double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    int32_t biased = (int32_t)((bits >> 52) & 0x7FF);
+    if (biased == 0) return -1100;
+    if (biased == 0x7FF) return 1100;
+    return biased - 1023;
+}
+
+// A quick sufficient test for side_sums_exact where gain and step are
+// float32 values (24 significant bits), as every ramp the mixer sets up
+// has: both are multiples of 2^(e - 23) for the smaller exponent e, and the
+// sums stay below 2^(larger exponent + frame bits + 1). False says nothing.
+bool float_side_sums_exact(double gain, double step, int32_t frames) {
+    if (step == 0.0) return true;
+    int32_t step_exponent = double_exponent(step);
+    int32_t gain_exponent = gain != 0.0 ? double_exponent(gain) : step_exponent;
+    if (step_exponent < -126 || gain_exponent < -126 || step_exponent > 127 || gain_exponent > 127) return false;
+    if ((double)(float)gain != gain || (double)(float)step != step) return false;
+    int32_t low = std::min(step_exponent, gain_exponent) - 23;
+    int32_t frame_bits = 32 - __builtin_clz((uint32_t)frames | 1);
+    return step_exponent + 1 + frame_bits <= low + 52 && gain_exponent + 1 <= low + 52;
+}
+
+bool float_ramp_sums_exact(const MixRamp& ramp, int32_t frames) {
+    return float_side_sums_exact(ramp.gains.left, ramp.steps.left, frames) &&
+           float_side_sums_exact(ramp.gains.right, ramp.steps.right, frames);
+}
+
 // The gains a ramp reaches after `frames` frames, one addition after another
 // as the loops form them, without mixing anything.
 MixGains ramp_gains_after(const MixRamp& ramp, int32_t frames) {
-    if (ramp_sums_exact(ramp, frames)) {
+    if (float_ramp_sums_exact(ramp, frames) || ramp_sums_exact(ramp, frames)) {
         return MixGains{ramp.gains.left + (double)frames * ramp.steps.left,
                         ramp.gains.right + (double)frames * ramp.steps.right};
     }
@@ -350,7 +385,7 @@ uint64_t mix_segment(Voice* voice, const Sample* sample, float* out, int32_t len
                     {(double)voice->left_ramp_step, (double)voice->right_ramp_step},
                     false};
     if (in_bounds) {
-        ramp.sums_exact = ramp_sums_exact(ramp, len);
+        ramp.sums_exact = float_ramp_sums_exact(ramp, len) || ramp_sums_exact(ramp, len);
         position = loops->ramp(out, len, source, &ramp);
     } else {
         position = forward ? mix_checked<true>(out, len, source, &ramp.gains, ramp.steps)
@@ -451,7 +486,7 @@ bool pass_loop_point(Voice* voice, const Sample* sample) {
 // one loop at one step takes the same number of frames, or one more or
 // less, nearly every time. The products stay far below 2^64 (steps below
 // 2^40, guesses at most the frames of a call).
-uint64_t crossing_frames(uint64_t units, uint64_t step24, uint64_t guess) {
+__attribute__((always_inline)) inline uint64_t crossing_frames(uint64_t units, uint64_t step24, uint64_t guess) {
     uint64_t product = guess * step24;
     if (product >= units) {
         if (guess == 0 || product - step24 < units) return guess;
@@ -460,6 +495,60 @@ uint64_t crossing_frames(uint64_t units, uint64_t step24, uint64_t guess) {
         return guess + 1;
     }
     return units / step24 + (units % step24 != 0);
+}
+
+// The crossings of a forward loop as a rotation. With d the distance to the
+// loop end (end - position), a crossing takes f(d) = ceil(floor(d / 256) /
+// step24) frames of `move` each and leaves d + loop - f(d) * move. f steps
+// up by one every w = 256 * step24 of distance, slightly less than move
+// (their difference is below 256). Let k be the largest count with k * move
+// <= loop - (move - w) and t = loop - k * move; when t <= w, f is k below
+// a = k * w + 256 and k + 1 from there to a + w, so on the window [a - move
+// + t, a + t), of width move, a crossing adds t or t - move: the window is
+// closed, and after n crossings from d0 in it the distance is the one of
+// d0 + n * loop - N * move that lies in it, N the frames they took. So the
+// crossings within r frames and the distance after them follow from one
+// division, with the same roundings as the crossings one by one.
+struct ForwardRotation {
+    uint64_t low;   // the window [low, high) of distances; high == 0: none
+    uint64_t high;
+};
+
+ForwardRotation rotation_window(uint64_t move, uint64_t step24, uint64_t loop) {
+    const ForwardRotation none = {0, 0};
+    const uint64_t w = step24 << 8;
+    const uint64_t shortfall = move - w;  // 0..255
+    if (loop < shortfall || loop - shortfall < move) return none;  // a crossing of 0 frames may come
+    const uint64_t k = (loop - shortfall) / move;
+    const uint64_t t = loop - k * move;
+    if (t > w) return none;  // f takes three values on the window
+    const uint64_t a = k * w + 256;
+    // Every distance in the window within frames_to_loop_point's reach.
+    if (a + t > (uint64_t{1} << 56)) return none;
+    return ForwardRotation{a - (move - t), a + t};
+}
+
+// `frames` frames from distance d0 in the window: how many loop points they
+// pass (a crossing that ends on the last frame counts), the frames those
+// crossings take and the distance after all the frames. False where a
+// product could overflow.
+struct Rotated {
+    uint64_t crossings;
+    uint64_t crossing_frames;
+    uint64_t distance;  // modulo 2^64: the true value may pass the loop point
+};
+
+bool rotate(const ForwardRotation& rotation, uint64_t move, uint64_t loop, uint64_t d0, uint64_t frames,
+            Rotated* rotated) {
+    if (frames >= (uint64_t{1} << 23)) return false;
+    // n crossings take floor((c + n * loop) / move) frames; the last n
+    // whose frames fit is wanted.
+    const uint64_t c = d0 - rotation.low;
+    const uint64_t n = ((frames + 1) * move - c - 1) / loop;
+    rotated->crossings = n;
+    rotated->crossing_frames = (c + n * loop) / move;
+    rotated->distance = d0 + n * loop - frames * move;
+    return true;
 }
 
 // A forward loop crossed again and again by a voice whose position has the
@@ -476,12 +565,30 @@ void skip_forward_crossings(uint64_t* position_io, int32_t* remaining_io, int64_
     uint64_t position = *position_io;
     int64_t remaining = *remaining_io;
     uint64_t guess = 0;
+    const uint64_t loop = (uint64_t)loop_length << 32;
+    ForwardRotation rotation = {0, 0};
+    bool rotation_known = false;  // found once a loop point is within reach
     while (segments_left-- > 0 && remaining > 0) {
         uint64_t distance = end - position;
         uint64_t units = distance >> 8;
         // No loop point within the frames left: they go by in one segment.
         if ((distance >> 32) >= (uint64_t{1} << 24) || (uint64_t)remaining * step24 < units) {
             position += (uint64_t)remaining * move;
+            remaining = 0;
+            break;
+        }
+        if (!rotation_known) {
+            rotation = rotation_window(move, step24, loop);
+            // Every wrap from the window must take the loop off once, the
+            // whole part staying at 0 or more.
+            if (rotation.high - 1 > end) rotation.high = 0;
+            rotation_known = true;
+        }
+        Rotated rotated;
+        if (rotation.high != 0 && distance >= rotation.low && distance < rotation.high &&
+            rotate(rotation, move, loop, distance, (uint64_t)remaining, &rotated) &&
+            rotated.crossings < (uint64_t)segments_left) {
+            position = end - rotated.distance;
             remaining = 0;
             break;
         }
@@ -502,6 +609,26 @@ void skip_forward_crossings(uint64_t* position_io, int32_t* remaining_io, int64_
     *remaining_io = (int32_t)remaining;
 }
 
+// A ping-pong loop at an even step crossed again and again. From a position
+// just reflected (odd: a reflection turns an even position odd), a segment
+// of f frames moves f * step less one forward, plus one backward, and the
+// reflection takes one more off: so the distance to the end ahead goes from
+// d to loop + d - f(d) * step in either direction, as for a forward loop
+// (see rotation_window), the direction turning at each crossing. (At an odd
+// step the two directions move by different amounts and this does not
+// hold.) The window's positions must compare with the loop points in int32
+// as they do unsigned: all below 2^31 frames or all from it on.
+ForwardRotation pingpong_rotation(uint64_t step, uint64_t step24, uint64_t start, uint64_t end) {
+    ForwardRotation none = {0, 0};
+    if ((step & 1) != 0 || end <= start) return none;
+    ForwardRotation rotation = rotation_window(step, step24, end - start);
+    if (rotation.high == 0 || rotation.high - 1 > end) return none;
+    const uint64_t half = uint64_t{1} << 63;
+    bool low_half = end + rotation.high <= half;
+    bool high_half = start >= half + rotation.high && end + rotation.high > end;
+    return low_half || high_half ? rotation : none;
+}
+
 // A ping-pong loop crossed again and again: each segment runs to the end
 // ahead, the position is reflected there, and the next one runs back. The
 // same segments, steps and reflections as mix_voice's; false when a
@@ -511,14 +638,36 @@ bool skip_pingpong_crossings(uint64_t* position_io, int32_t* direction_io, int32
     const uint64_t start = (uint64_t)loop_start << 32;
     const uint64_t end = (uint64_t)loop_end << 32;
     const uint64_t step24 = step >> 8;
+    const uint64_t loop = end - start;
     uint64_t guesses[2] = {0, 0};  // backward, forward
     uint64_t position = *position_io;
     int32_t direction = *direction_io;
     int64_t remaining = *remaining_io;
     bool goes_on = true;
+    ForwardRotation rotation = {0, 0};
+    bool rotation_known = (step & 1) != 0;  // none at an odd step
     while (segments_left-- > 0 && remaining > 0) {
         bool forward = direction == 1;
         uint64_t distance = forward ? end - position : position - start;
+        if (!rotation_known && (distance >> 32) < (uint64_t{1} << 24) &&
+            (uint64_t)remaining * step24 >= (distance >> 8)) {
+            rotation = pingpong_rotation(step, step24, start, end);
+            rotation_known = true;
+        }
+        Rotated rotated;
+        if (rotation.high != 0 && (position & 1) != 0 && distance >= rotation.low && distance < rotation.high &&
+            rotate(rotation, step, loop, distance, (uint64_t)remaining, &rotated) &&
+            rotated.crossings < (uint64_t)segments_left) {
+            // An odd position (as every reflection leaves one) moves one
+            // less forward, one more backward, in its first frame.
+            bool ends_forward = forward != ((rotated.crossings & 1) != 0);
+            uint64_t after = rotated.distance;
+            if (rotated.crossing_frames != (uint64_t)remaining) after += ends_forward ? 1 : uint64_t{0} - 1;
+            position = ends_forward ? end - after : start + after;
+            direction = ends_forward ? 1 : 2;
+            remaining = 0;
+            break;
+        }
         uint64_t units = distance >> 8;
         if ((distance >> 32) >= (uint64_t{1} << 24) || (uint64_t)remaining * step24 < units) {
             position = advance_silently(position, step, (int32_t)remaining, forward);
@@ -534,7 +683,12 @@ bool skip_pingpong_crossings(uint64_t* position_io, int32_t* direction_io, int32
         }
         if (frames > 0) position = advance_silently(position, step, (int32_t)frames, forward);
         remaining -= (int64_t)frames;
-        if (!reflect_position(&position, &direction, loop_start, loop_end)) {
+        // Nearly always one reflection brings the position inside.
+        uint64_t at = forward ? 2 * end - 1 - position : 2 * start - 1 - position;
+        if (forward ? (int32_t)(at >> 32) >= (int32_t)loop_start : (int32_t)(at >> 32) < (int32_t)loop_end) {
+            position = at;
+            direction = forward ? 2 : 1;
+        } else if (!reflect_position(&position, &direction, loop_start, loop_end)) {
             goes_on = false;
             break;
         }
@@ -600,6 +754,35 @@ void skip_without_ramp(Voice* voice, const Sample* sample, int32_t remaining, in
     voice->direction = direction;
 }
 
+// A ramp's end: the levels reach the targets.
+void end_ramp(Voice* voice) {
+    voice->ramp_frames = 0;
+    voice->left_ramp_step = 0.0f;
+    voice->right_ramp_step = 0.0f;
+    voice->left_level = level_of_volume(voice->left_volume);
+    voice->right_level = level_of_volume(voice->right_volume);
+}
+
+// Whether an unheard voice surely lives through a ramp that ends within the
+// call, crossing loop points one frame or more apart: then only the ramp's
+// end shows in its levels, and the gains between need not be formed. So it
+// is for a loop more than twice the step long (plus 512 units) at a step of
+// 2^-16 frame or more: a crossing overshoots the loop point by at most a
+// step and 255 units a frame (under 0.4 % of the loop), so a forward wrap
+// lands more than a step inside and a single reflection brings a ping-pong
+// position inside. A ping-pong loop must not straddle 2^31 frames, where
+// the reflection's int32 comparisons turn.
+bool ramp_ends_unheard(const Voice* voice, const Sample* sample) {
+    const uint64_t step = voice_step(voice);
+    const uint64_t loop = (uint64_t)sample->loop_length << 32;
+    if (step < (uint64_t{1} << 16) || step >= (uint64_t{1} << 40) || loop <= 2 * step + 512) return false;
+    if (sample->loop_type & LOOP_FORWARD) return true;
+    if (!(sample->loop_type & LOOP_PINGPONG)) return false;
+    const uint64_t start = sample->loop_start;
+    const uint64_t end = start + sample->loop_length;
+    return end <= (uint64_t{1} << 31) || (start >= (uint64_t{1} << 31) && end < (uint64_t{1} << 32) - 512);
+}
+
 // HEARD false: the voice moves as if mixed and adds nothing (out unused).
 template <bool HEARD>
 void mix_voice(Voice* voice, float* out, int32_t count, const MixerSettings& settings) {
@@ -612,6 +795,14 @@ void mix_voice(Voice* voice, float* out, int32_t count, const MixerSettings& set
         int32_t ramp = ramp_setup(voice, settings);
         if (!HEARD && ramp == 0) {
             skip_without_ramp(voice, sample, remaining, segments_left + 1);
+            return;
+        }
+        if (!HEARD && ramp <= remaining && ramp_ends_unheard(voice, sample)) {
+            // The segments are those of a call of `ramp` frames and then
+            // one of the rest, and the levels end at the targets.
+            skip_without_ramp(voice, sample, ramp, segments_left + 1);
+            end_ramp(voice);
+            if (remaining > ramp) skip_without_ramp(voice, sample, remaining - ramp, segments_left + 1);
             return;
         }
         uint32_t loop_end = sample->loop_start + sample->loop_length;
@@ -636,12 +827,7 @@ void mix_voice(Voice* voice, float* out, int32_t count, const MixerSettings& set
         remaining -= len;
         if (ramp > 0) {
             voice->ramp_frames = ramp - len;
-            if (voice->ramp_frames == 0) {
-                voice->left_ramp_step = 0.0f;
-                voice->right_ramp_step = 0.0f;
-                voice->left_level = level_of_volume(voice->left_volume);
-                voice->right_level = level_of_volume(voice->right_volume);
-            }
+            if (voice->ramp_frames == 0) end_ramp(voice);
         }
         if (ramp_cuts) continue;
         if (!boundary) return;

@@ -150,6 +150,9 @@ int player_begin(Player* player, SongHandle* handle);
 // Renders song block next_block into its ring block and advances both.
 // Silent: the voices move and the state advances, and nothing is mixed.
 void render_block(Player* player, bool silent);
+// The same, recording the block's state only when `recorded`: a seek passes
+// over blocks whose ring places later blocks take before anyone can ask.
+void render_block_as(Player* player, bool silent, bool recorded);
 int feeder_thread(Player* player);
 
 // Ring block of song block `block`.

@@ -115,7 +115,11 @@ int seek_to_frame(Player* player, int64_t frame) {
         play_state_begin(&player->play, player->handle->song, player->mixing_rate, passes);
         take_up(player, &player->play, 0);
     }
-    while (player->next_block < target) render_block(player, true);
+    // Only the states of the last block_count blocks up to the target stay
+    // in the ring.
+    while (player->next_block < target) {
+        render_block_as(player, true, player->next_block + block_count(player) > target);
+    }
 
     if (live) {
         if (!start_live_stream(player)) {

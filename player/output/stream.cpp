@@ -233,7 +233,9 @@ int32_t ring_block_of(const Player* player, int64_t block) {
     return static_cast<int32_t>(slot < 0 ? slot + count : slot);
 }
 
-void render_block(Player* player, bool silent) {
+void render_block(Player* player, bool silent) { render_block_as(player, silent, true); }
+
+void render_block_as(Player* player, bool silent, bool recorded) {
     if (player->play.song == nullptr) return;  // nothing started
     int32_t ring = player->write_block.load(std::memory_order_relaxed);
     int64_t block_start = player->next_block * player->block_frames;
@@ -242,7 +244,7 @@ void render_block(Player* player, bool silent) {
     if (mix != nullptr) std::memset(mix, 0, block_values * sizeof(float));
     // Past the end of the play nothing moves any more.
     if (block_start < play_stop_frame(player)) run_block(player, mix);
-    record_block_state(player, ring);
+    if (recorded) record_block_state(player, ring);
     if (mix != nullptr) {
         int16_t* pcm = player->output_ring + static_cast<size_t>(ring) * block_values;
         apply_output_settings(player->output, mix, player->block_frames);

@@ -30,6 +30,7 @@ struct Voice {
     uint32_t position_frac;
     uint32_t step_frac;
     int32_t step_int;
+    int32_t step_rate;  // the mixing rate the step was last set for from `frequency`; 0: never
     int32_t direction;  // 1 forward; anything else backward (the mixer writes 2)
     int32_t ramp_left_target;   // left_volume when the current ramp was set up
     int32_t ramp_right_target;  // right_volume when the current ramp was set up

@@ -232,9 +232,15 @@ void envelope_step(Channel* channel, EnvelopeState state, EnvelopeShape shape, u
             channel->update_flags |= update_bit;
             return;
         }
-        int64_t rise = ((int64_t)points[i + 1].y << 16) - ((int64_t)points[i].y << 16);
+        int32_t difference = (int32_t)points[i + 1].y - points[i].y;
         int32_t run = (int32_t)points[i + 1].x - points[i].x;
-        *state.slope = run == 0 ? 0 : clamp_int32(rise / run);
+        if (run == 0) {
+            *state.slope = 0;
+        } else if (difference > -32768 && difference < 32768) {
+            *state.slope = difference * 65536 / run;  // fits 32 bits: the same quotient, a cheaper division
+        } else {
+            *state.slope = clamp_int32((int64_t)difference * 65536 / run);
+        }
         *state.fixed = (int32_t)((uint32_t)points[i].y << 16);
         *state.point = i + 1;
     } else if (i >= 0 && i < count) {
@@ -321,8 +327,12 @@ void update_voice(PlayState* play, Channel* channel, const Sample* sample) {
     }
     if (flags & FREQUENCY) {
         int32_t frequency = frequency_of(channel, period_sum, play->song);
-        voice->frequency = frequency;
-        set_step(voice, frequency, play->mixing_rate);
+        // A held note keeps its step: the division is made only for a new one.
+        if (voice->frequency != frequency || voice->step_rate != play->mixing_rate || voice->step_rate == 0) {
+            voice->frequency = frequency;
+            set_step(voice, frequency, play->mixing_rate);
+            voice->step_rate = play->mixing_rate;
+        }
     }
     if (flags & RESET_POSITION) {
         voice->position_frac = 0;

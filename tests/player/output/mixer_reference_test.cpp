@@ -99,6 +99,15 @@ void reference_mix_voice(Voice& v, float* out, int32_t count, const MixerSetting
             right_gain = (float)((double)v.right_volume * (double)C);
         }
         for (int32_t k = 0; k < len; ++k) {
+            if (out == nullptr) {  // unheard: only the position and the gains move
+                if (ramp > 0) {
+                    left_gain += (double)v.left_ramp_step;
+                    right_gain += (double)v.right_ramp_step;
+                }
+                position -= position % 2;
+                position = forward ? position + step : position - step;
+                continue;
+            }
             uint32_t i = (uint32_t)(position / 4294967296u);
             double f = (double)((uint32_t)position / 2) / 2147483648.0;
             double a = reference_value(s, i);
@@ -327,6 +336,112 @@ int64_t compare_random_voices_with_reference(const MixLoops* loops) {
         }
     }
     return frames_compared;
+}
+
+// Unheard voices (no frames to mix into, as a seek or a muted channel moves
+// them) against the reference, record for record: short loops crossed many
+// times a call, forward and ping-pong, at the steps notes have and at any
+// step, loops far into long samples (positions above 2^32 frames * 2^32),
+// one-shot samples that end voices, ramps in progress and calls of any
+// length.
+struct UnheardVoices {
+    std::mt19937 rng;
+    std::vector<Sample> samples;  // never read: only their lengths and loops count
+    int16_t data[16] = {};
+
+    explicit UnheardVoices(uint32_t seed) : rng(seed) { samples.reserve(4096); }
+    uint32_t below(uint32_t n) { return n == 0 ? 0 : rng() % n; }
+
+    const Sample* random_sample() {
+        Sample s{};
+        uint32_t loop_length = below(3) == 0 ? 1 + below(4096) : 1 + below(below(2) ? 64 : 600);
+        uint32_t loop_start = below(3) == 0 ? below(0xFFFFFFFFu - 2 * loop_length) : below(below(2) ? 8 : 5000);
+        s.data = data;
+        s.loop_start = loop_start;
+        s.loop_length = loop_length;
+        s.length = loop_start + loop_length;
+        s.bits = 16;
+        const uint8_t types[] = {LOOP_FORWARD, LOOP_PINGPONG, LOOP_FORWARD, LOOP_PINGPONG, LOOP_NONE};
+        s.loop_type = types[below(5)];
+        samples.push_back(s);
+        return &samples.back();
+    }
+
+    void random_step(Voice& v) {
+        if (below(4) != 0) {  // a note's frequency at 44100 Hz, or the tiny steps of low notes
+            uint32_t g = 100 + below(below(2) ? 20000 : 400000);
+            v.step_int = (int32_t)(g / 44100);
+            v.step_frac = (uint32_t)((((uint64_t)(g % 44100) << 32) + g / 44100) / 44100);
+        } else {
+            v.step_int = (int32_t)below(below(2) ? 4 : 256);
+            v.step_frac = rng();
+        }
+    }
+
+    void random_voice(Voice& v) {
+        const Sample* s = random_sample();
+        v.sample = s;
+        v.direction = 1;
+        v.position_int = below(2) ? s->loop_start + below(s->loop_length) : below(s->loop_start + s->loop_length);
+        if (s->loop_type == LOOP_PINGPONG && below(2)) v.direction = 2;
+        v.position_frac = rng();
+        random_step(v);
+        v.left_volume = (int32_t)below(256);
+        v.right_volume = below(4) == 0 ? 0 : (int32_t)below(256);
+        v.left_level = (int32_t)below(65281);
+        v.right_level = (int32_t)below(65281);
+        v.ramp_frames = 0;
+        if (below(3) == 0) {  // a ramp in progress
+            v.ramp_frames = 1 + (int32_t)below(128);
+            v.ramp_left_target = v.left_volume;
+            v.ramp_right_target = v.right_volume;
+            v.left_ramp_step = (float)(((double)below(511) - 255.0) / 255.0 / 128);
+            v.right_ramp_step = (float)(((double)below(511) - 255.0) / 255.0 / 128);
+        }
+    }
+};
+
+TEST_F(MixerTest, UnheardVoicesMoveAsTheReferenceDoes) {
+    const MixerSettings mixer = mixer_settings_for_rate(44100);
+    int64_t frames_compared = 0;
+    const int64_t wraps_before = coverage.wraps;
+    const int64_t reflections_before = coverage.reflections;
+    for (int trial = 0; trial < 40 && !HasFailure(); ++trial) {
+        UnheardVoices random((uint32_t)trial * 104729u + 3);
+        Voice voice_table[VOICE_COUNT];
+        reset_voices(voice_table);
+        for (int v = 0; v < MIXED_VOICES; ++v) random.random_voice(voice_table[v]);
+        Voice reference[MIXED_VOICES];
+        std::memcpy(reference, voice_table, sizeof reference);
+        for (int round = 0; round < 60 && !HasFailure(); ++round) {
+            int32_t count = 1 + (int32_t)random.below(random.below(4) == 0 ? 40 : 4000);
+            mix_voices(voice_table, mixer, 0, nullptr, count);
+            for (int v = 0; v < MIXED_VOICES; ++v) {
+                if (reference[v].sample) reference_mix_voice(reference[v], nullptr, count, mixer);
+            }
+            for (int v = 0; v < MIXED_VOICES; ++v) expect_same_voice(voice_table[v], reference[v], v, round);
+            frames_compared += count;
+            // New steps, volumes and notes between calls, as the replay sets them.
+            for (int v = 0; v < MIXED_VOICES; ++v) {
+                Voice& live = voice_table[v];
+                if (random.below(3) != 0) continue;
+                if (!live.sample || random.below(8) == 0) {
+                    random.random_voice(live);
+                } else if (random.below(2)) {
+                    random.random_step(live);
+                } else {
+                    live.left_volume = (int32_t)random.below(256);
+                }
+                reference[v] = live;
+            }
+        }
+        if (HasFailure()) ADD_FAILURE() << "trial " << trial;
+    }
+    EXPECT_GT(frames_compared, 2000000);
+    EXPECT_GT(coverage.wraps - wraps_before, 1000000);
+    EXPECT_GT(coverage.reflections - reflections_before, 1000000);
+    std::printf("compared %lld unheard frames: %lld wraps, %lld reflections\n", (long long)frames_compared,
+                (long long)(coverage.wraps - wraps_before), (long long)(coverage.reflections - reflections_before));
 }
 
 // Every loop set this build and processor have: the plain one everywhere,

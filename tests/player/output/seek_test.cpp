@@ -151,6 +151,41 @@ TEST(Seek, LandsWhereTheRenderFromTheStartIs) {
     EXPECT_TRUE(render_frames(player.get(), 10).empty());
 }
 
+// The snapshots of the last 100 blocks up to a seek's target are those the
+// render from the start gives; older blocks are gone from the ring.
+TEST(Seek, LeavesTheSnapshotsOfTheRenderBehindIt) {
+    constexpr int32_t RATE = 44100;
+    SongPtr song(load_song_from_module(winding_module()));
+    ASSERT_NE(song, nullptr);
+    PlayerPtr reference = offline_player(RATE);
+    ASSERT_EQ(korvanti_player_start(reference.get(), song.get()), KORVANTI_OK);
+    const int32_t block_frames = korvanti_player_block_frames(reference.get());
+    std::vector<korvanti_sync_snapshot> snapshots;
+    while (!render_frames(reference.get(), block_frames).empty()) {
+        korvanti_sync_snapshot snapshot;
+        ASSERT_EQ(korvanti_player_get_snapshot(reference.get(), static_cast<int64_t>(snapshots.size()), &snapshot),
+                  KORVANTI_OK);
+        snapshots.push_back(snapshot);
+    }
+    const auto blocks = static_cast<int64_t>(snapshots.size());
+    ASSERT_GT(blocks, 300);
+    for (int64_t target : {int64_t{99}, int64_t{100}, int64_t{150}, blocks - 1}) {
+        SCOPED_TRACE(target);
+        PlayerPtr player = offline_player(RATE);
+        ASSERT_EQ(korvanti_player_start(player.get(), song.get()), KORVANTI_OK);
+        ASSERT_EQ(korvanti_player_seek_frame(player.get(), target * block_frames + 17), KORVANTI_OK);
+        for (int64_t block = std::max<int64_t>(0, target - 99); block <= target; ++block) {
+            korvanti_sync_snapshot snapshot;
+            ASSERT_EQ(korvanti_player_get_snapshot(player.get(), block, &snapshot), KORVANTI_OK) << block;
+            EXPECT_EQ(std::memcmp(&snapshot, &snapshots[static_cast<size_t>(block)], sizeof snapshot), 0) << block;
+        }
+        korvanti_sync_snapshot gone;
+        if (target >= 100) {
+            EXPECT_EQ(korvanti_player_get_snapshot(player.get(), target - 100, &gone), KORVANTI_ERROR_RANGE);
+        }
+    }
+}
+
 // A play without end, long enough that its checkpoints thin out several
 // times: seeks all over it, each against the render from the start.
 TEST(Seek, ALongPlayKeepsCheckpointsOverAllOfIt) {
