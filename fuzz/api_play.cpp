@@ -23,12 +23,12 @@ constexpr int64_t MOST_SEEK_MS = 120 * 1000;
 // (which may last two hours) per pass asked for: one input's scans add up to
 // at most this much song.
 constexpr int64_t MOST_SCAN_MS = 4 * 60 * 60 * 1000;
-// A scan's cost is a tick's work per tick. Effect F sets at most 255 BPM,
-// but the header's tempo may be up to 32767, a tick of a few frames: a
-// two-hour pass then holds about a hundred million ticks, seconds of work
-// even in an optimised build. Such songs are rendered and sought, not
-// scanned.
-constexpr int32_t MOST_SCANNED_BPM = 255;
+// Seeks and scans cost a tick's work per tick. Effect F sets at most 255
+// BPM, but the header's tempo may be up to 32767, a tick of a few frames:
+// a two-hour pass then holds about a hundred million ticks, seconds of work
+// even in an optimised build. Such songs are not scanned, and their seeks
+// get a budget cut in proportion to the tempo.
+constexpr int32_t MOST_USUAL_BPM = 255;
 constexpr int32_t RATES[2] = {44100, KORVANTI_RATE_MIN};
 
 // Reads the program a byte at a time; 0 past its end.
@@ -60,11 +60,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (song == nullptr) return 0;
     static std::vector<int16_t> frames(2 * 8192);
     int64_t budget = MOST_FRAMES;
-    int64_t seek_budget_ms = MOST_SEEK_MS;
+    korvanti_song_info info;
+    const int32_t bpm = korvanti_song_get_info(song, &info) == 0 ? info.default_bpm : 0;
+    const bool scannable = bpm <= MOST_USUAL_BPM;
+    int64_t seek_budget_ms = scannable ? MOST_SEEK_MS : MOST_SEEK_MS * MOST_USUAL_BPM / bpm;
     int64_t scan_budget_ms = MOST_SCAN_MS;
     int64_t pass_ms = -1;  // one pass, found by the first scan
-    korvanti_song_info info;
-    const bool scannable = korvanti_song_get_info(song, &info) == 0 && info.default_bpm <= MOST_SCANNED_BPM;
     auto scan_fits = [&scan_budget_ms, &pass_ms, scannable, song](int64_t passes) {
         if (!scannable) return false;
         if (pass_ms < 0) {
