@@ -514,6 +514,13 @@ struct ForwardRotation {
     uint64_t high;
 };
 
+// A voice's window, found the first time a loop point is within reach and
+// kept while its step stays (the pieces of one tick share it).
+struct RotationCache {
+    ForwardRotation rotation;
+    bool known;
+};
+
 ForwardRotation rotation_window(uint64_t move, uint64_t step24, uint64_t loop) {
     const ForwardRotation none = {0, 0};
     const uint64_t w = step24 << 8;
@@ -557,7 +564,7 @@ bool rotate(const ForwardRotation& rotation, uint64_t move, uint64_t loop, uint6
 // the loop's length off the whole part; the same segments as mix_voice's.
 // Steps below 2^40 (256 frames a frame): no product below overflows.
 void skip_forward_crossings(uint64_t* position_io, int32_t* remaining_io, int64_t segments_left, uint64_t step,
-                            uint32_t loop_start, uint32_t loop_length) {
+                            uint32_t loop_start, uint32_t loop_length, RotationCache* cache) {
     const uint32_t loop_end = loop_start + loop_length;
     const uint64_t end = (uint64_t)loop_end << 32;
     const uint64_t move = step & ~uint64_t{1};
@@ -566,8 +573,6 @@ void skip_forward_crossings(uint64_t* position_io, int32_t* remaining_io, int64_
     int64_t remaining = *remaining_io;
     uint64_t guess = 0;
     const uint64_t loop = (uint64_t)loop_length << 32;
-    ForwardRotation rotation = {0, 0};
-    bool rotation_known = false;  // found once a loop point is within reach
     while (segments_left-- > 0 && remaining > 0) {
         uint64_t distance = end - position;
         uint64_t units = distance >> 8;
@@ -577,13 +582,14 @@ void skip_forward_crossings(uint64_t* position_io, int32_t* remaining_io, int64_
             remaining = 0;
             break;
         }
-        if (!rotation_known) {
-            rotation = rotation_window(move, step24, loop);
+        if (!cache->known) {
+            cache->rotation = rotation_window(move, step24, loop);
             // Every wrap from the window must take the loop off once, the
             // whole part staying at 0 or more.
-            if (rotation.high - 1 > end) rotation.high = 0;
-            rotation_known = true;
+            if (cache->rotation.high - 1 > end) cache->rotation.high = 0;
+            cache->known = true;
         }
+        const ForwardRotation& rotation = cache->rotation;
         Rotated rotated;
         if (rotation.high != 0 && distance >= rotation.low && distance < rotation.high &&
             rotate(rotation, move, loop, distance, (uint64_t)remaining, &rotated) &&
@@ -634,7 +640,8 @@ ForwardRotation pingpong_rotation(uint64_t step, uint64_t step24, uint64_t start
 // same segments, steps and reflections as mix_voice's; false when a
 // reflection cannot bring the position inside (the voice ends).
 bool skip_pingpong_crossings(uint64_t* position_io, int32_t* direction_io, int32_t* remaining_io,
-                             int64_t segments_left, uint64_t step, uint32_t loop_start, uint32_t loop_end) {
+                             int64_t segments_left, uint64_t step, uint32_t loop_start, uint32_t loop_end,
+                             RotationCache* cache) {
     const uint64_t start = (uint64_t)loop_start << 32;
     const uint64_t end = (uint64_t)loop_end << 32;
     const uint64_t step24 = step >> 8;
@@ -644,15 +651,15 @@ bool skip_pingpong_crossings(uint64_t* position_io, int32_t* direction_io, int32
     int32_t direction = *direction_io;
     int64_t remaining = *remaining_io;
     bool goes_on = true;
-    ForwardRotation rotation = {0, 0};
-    bool rotation_known = (step & 1) != 0;  // none at an odd step
+    if ((step & 1) != 0) cache->known = true;  // none at an odd step
+    const ForwardRotation& rotation = cache->rotation;
     while (segments_left-- > 0 && remaining > 0) {
         bool forward = direction == 1;
         uint64_t distance = forward ? end - position : position - start;
-        if (!rotation_known && (distance >> 32) < (uint64_t{1} << 24) &&
+        if (!cache->known && (distance >> 32) < (uint64_t{1} << 24) &&
             (uint64_t)remaining * step24 >= (distance >> 8)) {
-            rotation = pingpong_rotation(step, step24, start, end);
-            rotation_known = true;
+            cache->rotation = pingpong_rotation(step, step24, start, end);
+            cache->known = true;
         }
         Rotated rotated;
         if (rotation.high != 0 && (position & 1) != 0 && distance >= rotation.low && distance < rotation.high &&
@@ -699,7 +706,15 @@ bool skip_pingpong_crossings(uint64_t* position_io, int32_t* direction_io, int32
     return goes_on;
 }
 
-void skip_without_ramp(Voice* voice, const Sample* sample, int32_t remaining, int64_t segments_left) {
+// Frames an unheard voice passes without a ramp, in pieces: each piece is
+// what mix_voice takes in one call (segments end where a piece ends), with
+// its bound on segments.
+struct SkipPiece {
+    int32_t frames;
+    int64_t segments;
+};
+
+void skip_pieces_without_ramp(Voice* voice, const Sample* sample, const SkipPiece* pieces, int32_t piece_count) {
     const uint32_t loop_start = sample->loop_start;
     const uint32_t loop_length = sample->loop_length;
     const uint32_t loop_end = loop_start + loop_length;
@@ -707,51 +722,60 @@ void skip_without_ramp(Voice* voice, const Sample* sample, int32_t remaining, in
     uint64_t position = voice_position(voice);
     int32_t direction = voice->direction;
     uint64_t guess = 1;  // the frames of the previous crossing: most crossings take as many
+    RotationCache cache = {{0, 0}, false};
     const bool steady_step = (step >> 8) != 0 && step < (uint64_t{1} << 40);
     const bool forward_loop = (sample->loop_type & LOOP_FORWARD) && loop_length != 0 && steady_step;
     const bool pingpong_loop = !(sample->loop_type & LOOP_FORWARD) && (sample->loop_type & LOOP_PINGPONG) &&
                                steady_step;
-    if (pingpong_loop) {
-        if (!skip_pingpong_crossings(&position, &direction, &remaining, segments_left, step, loop_start, loop_end)) {
-            voice->direction = direction;
-            end_voice(voice);
-            return;
+    for (int32_t piece = 0; piece < piece_count; ++piece) {
+        int32_t remaining = pieces[piece].frames;
+        int64_t segments_left = pieces[piece].segments;
+        if (pingpong_loop) {
+            if (!skip_pingpong_crossings(&position, &direction, &remaining, segments_left, step, loop_start, loop_end,
+                                         &cache)) {
+                voice->direction = direction;
+                end_voice(voice);
+                return;
+            }
+            continue;
         }
-        store_position(voice, position);
-        voice->direction = direction;
-        return;
-    }
-    while (segments_left-- > 0) {
-        bool forward = direction == 1;
-        if (forward_loop && forward && (position & 1) == (step & 1)) {
-            skip_forward_crossings(&position, &remaining, segments_left + 1, step, loop_start, loop_length);
-            break;
+        while (segments_left-- > 0) {
+            bool forward = direction == 1;
+            if (forward_loop && forward && (position & 1) == (step & 1)) {
+                skip_forward_crossings(&position, &remaining, segments_left + 1, step, loop_start, loop_length, &cache);
+                break;
+            }
+            bool boundary = false;
+            int32_t len = frames_to_loop_point_near(position, step, forward, loop_start, loop_end, remaining,
+                                                    &boundary, &guess);
+            if (len > 0) position = advance_silently(position, step, len, forward);
+            remaining -= len;
+            if (!boundary) break;
+            bool goes_on = false;
+            if (sample->loop_type & LOOP_FORWARD) {
+                // wrap_forward on the local position
+                goes_on = loop_length != 0;
+                uint32_t whole = (uint32_t)(position >> 32) - loop_length;
+                if (goes_on && whole >= loop_end) whole = loop_start + (whole - loop_end) % loop_length;
+                position = (uint64_t)whole << 32 | (uint32_t)position;
+            } else if (sample->loop_type & LOOP_PINGPONG) {
+                goes_on = reflect_position(&position, &direction, loop_start, loop_end);
+            }
+            if (!goes_on) {
+                voice->direction = direction;
+                end_voice(voice);
+                return;
+            }
+            if (remaining <= 0) break;
         }
-        bool boundary = false;
-        int32_t len = frames_to_loop_point_near(position, step, forward, loop_start, loop_end, remaining, &boundary,
-                                                &guess);
-        if (len > 0) position = advance_silently(position, step, len, forward);
-        remaining -= len;
-        if (!boundary) break;
-        bool goes_on = false;
-        if (sample->loop_type & LOOP_FORWARD) {
-            // wrap_forward on the local position
-            goes_on = loop_length != 0;
-            uint32_t whole = (uint32_t)(position >> 32) - loop_length;
-            if (goes_on && whole >= loop_end) whole = loop_start + (whole - loop_end) % loop_length;
-            position = (uint64_t)whole << 32 | (uint32_t)position;
-        } else if (sample->loop_type & LOOP_PINGPONG) {
-            goes_on = reflect_position(&position, &direction, loop_start, loop_end);
-        }
-        if (!goes_on) {
-            voice->direction = direction;
-            end_voice(voice);
-            return;
-        }
-        if (remaining <= 0) break;
     }
     store_position(voice, position);
     voice->direction = direction;
+}
+
+void skip_without_ramp(Voice* voice, const Sample* sample, int32_t remaining, int64_t segments_left) {
+    const SkipPiece piece = {remaining, segments_left};
+    skip_pieces_without_ramp(voice, sample, &piece, 1);
 }
 
 // A ramp's end: the levels reach the targets.
@@ -873,6 +897,102 @@ void mix_voices(Voice* voice_table, const MixerSettings& settings, uint32_t mute
             mix_voice<true>(&voice_table[v], frames, count, settings);
         } else {
             mix_voice<false>(&voice_table[v], nullptr, count, settings);
+        }
+    }
+}
+
+namespace {
+
+// Moves a voice with no ramp through a piece that ends before its loop
+// point: the test frames_to_loop_point makes before it divides, and the
+// move advance_silently makes, with the position in a local. False (nothing
+// moved) where the piece may reach the loop point.
+bool move_short_of_loop_point(uint64_t* position, uint64_t step, bool forward, uint32_t loop_start,
+                              uint32_t loop_end, int32_t len) {
+    uint64_t distance = forward ? ((uint64_t)loop_end << 32) - *position
+                                : *position - ((uint64_t)loop_start << 32);
+    uint64_t step24 = step >> 8;
+    uint64_t reach = 0;
+    if ((distance >> 32) < (uint64_t{1} << 24) && step24 != 0 &&
+        (__builtin_mul_overflow((uint64_t)len, step24, &reach) || reach >= (distance >> 8))) {
+        return false;
+    }
+    *position = advance_silently(*position, step, len, forward);
+    return true;
+}
+
+// Whether no piece of a cut of `len` frames into two reaches the loop point:
+// each part's test in frames_to_loop_point passes. Moving r frames takes
+// off at most r * (step24 + 1) units and one for the rounding, so a margin
+// of len + 2 units covers every cut. The step must be below 2^40.
+bool surely_short_of_loop_point(uint64_t position, uint64_t step, bool forward, uint32_t loop_start,
+                                uint32_t loop_end, int32_t len) {
+    uint64_t distance = forward ? ((uint64_t)loop_end << 32) - position : position - ((uint64_t)loop_start << 32);
+    if ((distance >> 32) >= (uint64_t{1} << 24) || (step >> 8) == 0) return true;
+    return step < (uint64_t{1} << 40) && (uint64_t)len * ((step >> 8) + 1) + 2 < (distance >> 8);
+}
+
+}  // namespace
+
+void move_voices_unheard(Voice* voice_table, const MixerSettings& settings, const int32_t* pieces,
+                         int32_t piece_count) {
+    if (piece_count <= 0 || piece_count > MAX_UNHEARD_PIECES) return;
+    SkipPiece skips[MAX_UNHEARD_PIECES + 1];
+    for (int32_t v = 0; v < MIXED_VOICES; ++v) {
+        Voice* voice = &voice_table[v];
+        int32_t i = 0;
+        while (i < piece_count) {
+            if (!voice->sample || voice_done(*voice)) break;
+            const Sample* sample = voice->sample;
+            const uint32_t loop_end = sample->loop_start + sample->loop_length;
+            const uint64_t step = voice_step(voice);
+            uint64_t position = voice_position(voice);
+            int32_t skip_count = 0;
+            int32_t ramp = ramp_setup(voice, settings);
+            if (ramp != 0) {
+                bool forward = voice->direction == 1;
+                if (ramp > pieces[i]) {
+                    mix_voice<false>(voice, nullptr, pieces[i], settings);
+                    ++i;
+                    continue;
+                }
+                // A ramp over within the piece. mix_voice moves the voice
+                // through the ramp's frames and then the rest, and leaves the
+                // levels at the targets; short of the loop point wherever the
+                // piece is cut, that is one move.
+                if (surely_short_of_loop_point(position, step, forward, sample->loop_start, loop_end, pieces[i])) {
+                    store_position(voice, advance_silently(position, step, pieces[i], forward));
+                    end_ramp(voice);
+                    ++i;
+                    continue;
+                }
+                if (!ramp_ends_unheard(voice, sample)) {
+                    mix_voice<false>(voice, nullptr, pieces[i], settings);
+                    ++i;
+                    continue;
+                }
+                const int64_t segments = 3 * (int64_t)pieces[i] + 16;
+                skips[skip_count++] = SkipPiece{ramp, segments};
+                if (pieces[i] > ramp) skips[skip_count++] = SkipPiece{pieces[i] - ramp, segments};
+                end_ramp(voice);
+                ++i;
+                // A fade to silence that is over leaves the voice where it is.
+                if (voice_done(*voice)) i = piece_count;
+            } else {
+                // Without a ramp, none comes before the tick's end: the
+                // pieces short of the loop point move with the position in
+                // a local.
+                bool forward = voice->direction == 1;
+                while (i < piece_count &&
+                       move_short_of_loop_point(&position, step, forward, sample->loop_start, loop_end, pieces[i])) {
+                    ++i;
+                }
+                store_position(voice, position);
+            }
+            // The rest as mix_voice takes them, one call a piece.
+            for (; i < piece_count; ++i) skips[skip_count++] = SkipPiece{pieces[i], 3 * (int64_t)pieces[i] + 16};
+            if (skip_count > 0) skip_pieces_without_ramp(voice, sample, skips, skip_count);
+            break;
         }
     }
 }

@@ -29,6 +29,15 @@ MixerSettings mixer_settings_for_rate(int32_t rate);
 // add nothing.
 void mix_voices(Voice* voice_table, const MixerSettings& settings, uint32_t muted_channels, float* frames,
                 int32_t count);
+// The same as mix_voices with null frames called once for each of
+// `piece_count` pieces in turn, the frames of one tick that lie in
+// successive blocks (a ramp's levels are rounded where a block ends, and
+// loop points are looked for from each block's start, so the pieces stay
+// apart where they matter).
+// At most MAX_UNHEARD_PIECES pieces; more change nothing.
+constexpr int32_t MAX_UNHEARD_PIECES = 16;
+void move_voices_unheard(Voice* voice_table, const MixerSettings& settings, const int32_t* pieces,
+                         int32_t piece_count);
 // Rounds to nearest (ties to even) and clamps 2 * frame_count floats to int16.
 void clip_to_pcm16(const MixerSettings& settings, int16_t* dst, const float* src, int32_t frame_count);
 

@@ -153,6 +153,10 @@ void render_block(Player* player, bool silent);
 // The same, recording the block's state only when `recorded`: a seek passes
 // over blocks whose ring places later blocks take before anyone can ask.
 void render_block_as(Player* player, bool silent, bool recorded);
+// The same as render_block_as(player, true, false) `count` times, with no
+// checkpoint due before the last: the voices move a tick at a time where the
+// blocks' ends do not matter to them.
+void skip_blocks(Player* player, int64_t count);
 int feeder_thread(Player* player);
 
 // Ring block of song block `block`.

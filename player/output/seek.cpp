@@ -118,7 +118,19 @@ int seek_to_frame(Player* player, int64_t frame) {
     // Only the states of the last block_count blocks up to the target stay
     // in the ring.
     while (player->next_block < target) {
-        render_block_as(player, true, player->next_block + block_count(player) > target);
+        const int64_t kept_from = target - block_count(player);
+        if (player->next_block < kept_from) {
+            // Up to the next checkpoint's block or the first kept one.
+            const int64_t spacing = player->checkpoints.copies != nullptr ? player->checkpoints.spacing : 0;
+            int64_t until = kept_from;
+            if (spacing > 0) {
+                int64_t due = (player->next_block / spacing + 1) * spacing;
+                if (due < until) until = due;
+            }
+            skip_blocks(player, until - player->next_block);
+        } else {
+            render_block_as(player, true, true);
+        }
     }
 
     if (live) {

@@ -261,6 +261,55 @@ void render_block_as(Player* player, bool silent, bool recorded) {
     if (player->checkpoints.copies != nullptr) checkpoint_offer(player);
 }
 
+void skip_blocks(Player* player, int64_t count) {
+    if (player->play.song == nullptr || count <= 0) return;
+    PlayState& play = player->play;
+    const int64_t block_frames = player->block_frames;
+    const int64_t first = player->next_block * block_frames;
+    const int64_t end = first + count * block_frames;
+    int64_t frame = first;
+    int32_t left = play.tick_frames_left;
+    // A tick spans a few blocks at most; a longer one goes in several calls,
+    // which is the same.
+    int32_t pieces[MAX_UNHEARD_PIECES];
+    bool past_end = false;
+    while (frame < end && !past_end) {
+        // A block past the end of the play runs nothing, nor do later ones.
+        if (frame % block_frames == 0 && frame >= play_stop_frame(player)) break;
+        if (left <= 0) {
+            song_end_tick(&play);
+            left = play.frames_per_tick > 0 ? play.frames_per_tick : 1;
+        }
+        const int64_t stop = play_stop_frame(player);
+        const int64_t tick_end = frame + left < end ? frame + left : end;
+        int32_t piece_count = 0;
+        int64_t at = frame;
+        while (at < tick_end && piece_count < MAX_UNHEARD_PIECES) {
+            int64_t block_end = (at / block_frames + 1) * block_frames;
+            int64_t piece_end = block_end < tick_end ? block_end : tick_end;
+            auto piece = static_cast<int32_t>(piece_end - at);
+            pieces[piece_count++] = piece;
+            // The same sum, piece by piece, as run_block's.
+            auto ms = static_cast<int32_t>(static_cast<double>(piece) * static_cast<double>(player->frame_seconds) *
+                                           1000.0);
+            play.elapsed_ms = static_cast<int32_t>(static_cast<uint32_t>(play.elapsed_ms) + static_cast<uint32_t>(ms));
+            at = piece_end;
+            if (at == block_end && at >= stop) {
+                past_end = true;
+                break;
+            }
+        }
+        move_voices_unheard(play.voice_table, player->mixer, pieces, piece_count);
+        left -= static_cast<int32_t>(at - frame);
+        frame = at;
+    }
+    play.tick_frames_left = left;
+    int64_t ring = (player->write_block.load(std::memory_order_relaxed) + count) % block_count(player);
+    player->write_block.store(static_cast<int32_t>(ring), std::memory_order_release);
+    player->next_block += count;
+    if (player->checkpoints.copies != nullptr) checkpoint_offer(player);
+}
+
 const BlockState* rendered_block_state(const Player* player, int64_t block) {
     if (player->block_ring == nullptr || player->play.song == nullptr) return nullptr;
     if (block < 0 || block >= player->next_block || block < player->ring_valid_block) return nullptr;

@@ -9,6 +9,7 @@
 // value would not fit the field it goes to.
 #include "player/replay/voice_update.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 
@@ -73,6 +74,25 @@ AutoVibratoTable make_auto_vibrato_table() {
 int64_t auto_vibrato_sine(int32_t position) {
     static const AutoVibratoTable table = make_auto_vibrato_table();
     return table.values[position & 255];
+}
+
+// The truncated linear frequencies of the steps notes, slides and vibratos
+// mostly reach, each formed the first time it is asked for: a slide or a
+// vibrato asks for a new one every tick. Relaxed atomics, as players on other
+// threads may fill the same entry (with the same value).
+constexpr int64_t LINEAR_TABLE_LOW = -4096;
+constexpr int64_t LINEAR_TABLE_SIZE = 12288;
+std::atomic<int32_t> linear_frequency_table[LINEAR_TABLE_SIZE];  // 0: not formed yet (every value is above 200)
+
+int32_t linear_frequency(int64_t steps) {
+    uint64_t slot = (uint64_t)(steps - LINEAR_TABLE_LOW);
+    if (slot >= (uint64_t)LINEAR_TABLE_SIZE) return truncate_to_int32(linear_frequency_unrounded(steps));
+    int32_t frequency = linear_frequency_table[slot].load(std::memory_order_relaxed);
+    if (frequency == 0) {
+        frequency = truncate_to_int32(linear_frequency_unrounded(steps));
+        linear_frequency_table[slot].store(frequency, std::memory_order_relaxed);
+    }
+    return frequency;
 }
 
 // P(k): the Amiga period of table index k (132 - note).
@@ -143,7 +163,7 @@ int32_t frequency_of(Channel* channel, int64_t period_sum, const Song* song) {
     if (song->flags & SONG_LINEAR_FREQUENCIES) {
         int64_t steps = (4608 - (int64_t)channel->period) + channel->period_delta;
         if (!channel->frequency_known || channel->frequency_steps != steps) {
-            channel->frequency = truncate_to_int32(linear_frequency_unrounded(steps));
+            channel->frequency = linear_frequency(steps);
             channel->frequency_steps = steps;
             channel->frequency_known = true;
         }

@@ -266,3 +266,160 @@ TEST(Seek, LiveRefillsTheRingFromTheTarget) {
         ASSERT_EQ(korvanti_player_stop(live.get()), KORVANTI_OK);
     }
 }
+
+namespace {
+
+// Eight channels of what makes an unheard voice's way hard to follow: chip
+// loops of a few dozen frames (forward, and ping-pong of odd length) crossed
+// several times a block, a one-shot sample that runs out, a long loop with
+// envelopes, fadeout and auto-vibrato; on them vibrato, slides, arpeggio and
+// tone portamento (a new step every tick), volume slides and retriggers (a
+// ramp every tick), note cuts and key-offs; some notes held for seconds.
+// Three ticks a row at 150 BPM, so
+// ticks of 735 frames at 44100 Hz end inside 884-frame blocks.
+XmModule restless_module() {
+    constexpr uint16_t CHANNELS = 8;
+    XmModule module;
+    module.channel_count = CHANNELS;
+    module.default_tempo = 3;
+    module.default_bpm = 150;
+    module.song_length = 6;
+    module.orders = {0, 1, 2, 3, 4, 5};
+    std::vector<int16_t> square;
+    for (int k = 0; k < 32; ++k) square.push_back(k < 16 ? 90 : -90);
+    XmInstrument chip = instrument_with_sample(make_sample(square, false, 1, 0, 32));
+    chip.volume_envelope.points = {{0, 64}, {3, 40}, {9, 52}, {30, 0}};
+    chip.volume_envelope.flags = 1;
+    std::vector<int16_t> tri;
+    for (int k = 0; k < 24; ++k) tri.push_back(static_cast<int16_t>((k < 12 ? k : 24 - k) * 2500 - 15000));
+    XmInstrument bounce = instrument_with_sample(make_sample(tri, true, 2, 4, 17));
+    std::vector<int16_t> hit;
+    uint32_t noise = 7;
+    for (int k = 0; k < 3000; ++k) {
+        noise = noise * 1103515245u + 12345u;
+        hit.push_back(static_cast<int16_t>(static_cast<int32_t>((noise >> 16) % 20001 - 10000) * (3000 - k) / 3000));
+    }
+    XmInstrument drum = instrument_with_sample(make_sample(hit, true, 0));
+    XmInstrument pad = instrument_with_sample(square_sample(50, 40, 9000));
+    pad.volume_envelope.points = {{0, 20}, {8, 64}, {16, 48}, {40, 30}};
+    pad.volume_envelope.flags = 1 | 2 | 4;
+    pad.volume_envelope.sustain_point = 2;
+    pad.volume_envelope.loop_start = 1;
+    pad.volume_envelope.loop_end = 2;
+    pad.panning_envelope.points = {{0, 0}, {10, 64}, {20, 32}};
+    pad.panning_envelope.flags = 1;
+    pad.fadeout = 900;
+    pad.vibrato_type = 0;
+    pad.vibrato_sweep = 20;
+    pad.vibrato_depth = 9;
+    pad.vibrato_rate = 30;
+    module.instruments = {chip, bounce, drum, pad};
+
+    const uint8_t effects[][2] = {{0x04, 0x48}, {0x01, 0x06}, {0x02, 0x05}, {0x03, 0x10}, {0x00, 0x37},
+                                  {0x0A, 0x04}, {0x0A, 0x30}, {0x0E, 0x93}, {0x0C, 0x28}, {0x0E, 0xC2},
+                                  {0x00, 0x00}, {0x00, 0x00}};
+    uint32_t seed = 26;
+    auto next = [&seed](uint32_t range) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % range;
+    };
+    for (int p = 0; p < 6; ++p) {
+        XmPattern pattern = empty_pattern(64, CHANNELS);
+        for (uint16_t row = 0; row < 64; ++row) {
+            for (uint16_t channel = 0; channel < CHANNELS; ++channel) {
+                uint32_t roll = next(100);
+                if (roll < 30) continue;
+                // Channels 5..7 hold one note a pattern (half a pattern on
+                // channel 5), longer than the ring's two seconds: the seek
+                // moves them unheard all the way.
+                if (channel >= 5) {
+                    const uint8_t* effect = effects[next(7)];
+                    bool starts = row == 0 || (channel == 5 && row == 32);
+                    uint8_t note = starts ? static_cast<uint8_t>(37 + next(36)) : 0;
+                    uint8_t instrument = starts ? static_cast<uint8_t>(channel == 5 ? 2 : channel == 6 ? 4 : 1) : 0;
+                    set_cell(pattern, CHANNELS, row, channel, note_cell(note, instrument, 0, effect[0], effect[1]));
+                    continue;
+                }
+                const uint8_t* effect = effects[next(12)];
+                uint8_t instrument = static_cast<uint8_t>(1 + (channel + next(2)) % 4);
+                if (roll < 70) {
+                    uint8_t note = static_cast<uint8_t>(25 + next(60));
+                    set_cell(pattern, CHANNELS, row, channel, note_cell(note, instrument, 0, effect[0], effect[1]));
+                } else if (roll < 75) {
+                    set_cell(pattern, CHANNELS, row, channel, note_cell(97, 0));  // key off
+                } else {
+                    set_cell(pattern, CHANNELS, row, channel, note_cell(0, 0, 0, effect[0], effect[1]));
+                }
+            }
+        }
+        module.patterns.push_back(pattern);
+    }
+    return module;
+}
+
+// Where an unheard voice is, or the first field where two differ.
+const char* voice_difference(const Voice& a, const Voice& b) {
+    if (a.sample != b.sample) return "sample";
+    if (a.position_int != b.position_int || a.position_frac != b.position_frac) return "position";
+    if (a.direction != b.direction) return "direction";
+    if (a.step_int != b.step_int || a.step_frac != b.step_frac) return "step";
+    if (a.left_level != b.left_level || a.right_level != b.right_level) return "level";
+    if (a.ramp_frames != b.ramp_frames || a.left_ramp_step != b.left_ramp_step ||
+        a.right_ramp_step != b.right_ramp_step || a.ramp_left_target != b.ramp_left_target ||
+        a.ramp_right_target != b.ramp_right_target) {
+        return "ramp";
+    }
+    if (a.retired != b.retired) return "retired";
+    return nullptr;
+}
+
+}  // namespace
+
+// A seek passes over most blocks a tick at a time: every voice it leaves
+// behind (position, direction, levels and ramp) is where the render from the
+// start leaves it, at rates whose ticks and blocks part differently, and
+// what follows is the render's sound.
+TEST(Seek, LeavesEveryVoiceWhereTheRenderDoes) {
+    SongPtr song(load_song_from_module(restless_module()));
+    ASSERT_NE(song, nullptr);
+    for (int32_t rate : {44100, 22050, 48000}) {
+        SCOPED_TRACE(rate);
+        PlayerPtr whole_player = offline_player(rate);
+        ASSERT_EQ(korvanti_player_start(whole_player.get(), song.get()), KORVANTI_OK);
+        const std::vector<int16_t> whole = render_all(whole_player.get());
+        const auto length = static_cast<int64_t>(whole.size() / 2);
+        const int64_t block_frames = korvanti_player_block_frames(whole_player.get());
+        ASSERT_GT(length / block_frames, 3 * 256);  // past several checkpoints' places
+
+        std::mt19937 random(static_cast<uint32_t>(rate));
+        std::vector<int64_t> targets = {length - 1, 300 * block_frames, 256 * block_frames - 1};
+        for (int k = 0; k < 16; ++k) targets.push_back(static_cast<int64_t>(random() % static_cast<uint32_t>(length)));
+        std::sort(targets.begin(), targets.end());
+
+        // The reference renders up to the end of each target's block, as the
+        // seek does.
+        PlayerPtr reference = offline_player(rate);
+        ASSERT_EQ(korvanti_player_start(reference.get(), song.get()), KORVANTI_OK);
+        int64_t rendered = 0;
+        for (int64_t target : targets) {
+            SCOPED_TRACE(target);
+            const int64_t block_end = (target / block_frames + 1) * block_frames;
+            rendered += static_cast<int64_t>(render_frames(reference.get(), block_end - rendered).size() / 2);
+            PlayerPtr player = offline_player(rate);
+            ASSERT_EQ(korvanti_player_start(player.get(), song.get()), KORVANTI_OK);
+            ASSERT_EQ(korvanti_player_seek_frame(player.get(), target), KORVANTI_OK);
+            const Player* sought = player_of(player.get());
+            const Player* rendering = player_of(reference.get());
+            ASSERT_EQ(sought->next_block, rendering->next_block);
+            EXPECT_EQ(sought->play.elapsed_ms, rendering->play.elapsed_ms);
+            EXPECT_EQ(sought->play.tick_frames_left, rendering->play.tick_frames_left);
+            for (int32_t v = 0; v < MIXED_VOICES; ++v) {
+                const char* differs = voice_difference(sought->play.voice_table[v], rendering->play.voice_table[v]);
+                EXPECT_EQ(differs, nullptr) << "voice " << v << ": " << differs;
+            }
+            const std::vector<int16_t> got = render_frames(player.get(), 1500);
+            const std::vector<int16_t> want = slice(whole, target, 1500);
+            ASSERT_TRUE(got == want) << "differs from frame " << target + first_difference(got, want);
+        }
+    }
+}
