@@ -230,7 +230,10 @@ EnvelopeShape panning_envelope_shape(const Instrument* instrument) {
 // Point indices come from the file as stored; every read of a point is kept
 // inside the 12-entry table. A point index in 12..255 (loop start, or a point
 // whose successor would be the 13th) makes the envelope hold its value.
-void envelope_step(Channel* channel, EnvelopeState state, EnvelopeShape shape, uint8_t update_bit) {
+namespace {
+
+__attribute__((always_inline)) inline void step_envelope(Channel* channel, const EnvelopeState& state,
+                                                         const EnvelopeShape& shape, uint8_t update_bit) {
     const EnvelopePoint* points = shape.points;
     int32_t count = shape.point_count < ENVELOPE_POINTS ? shape.point_count : ENVELOPE_POINTS;
     int32_t i = *state.point;
@@ -271,15 +274,19 @@ void envelope_step(Channel* channel, EnvelopeState state, EnvelopeShape shape, u
     channel->update_flags |= update_bit;
 }
 
+}  // namespace
+
+void envelope_step(Channel* channel, EnvelopeState state, EnvelopeShape shape, uint8_t update_bit) {
+    step_envelope(channel, state, shape, update_bit);
+}
+
 void channel_step_envelopes(Channel* channel, const Instrument* instrument) {
     if (!instrument) return;
     if ((instrument->volume_envelope_flags & ENVELOPE_ON) && !channel->volume_envelope_done) {
-        envelope_step(channel, volume_envelope_state(channel), volume_envelope_shape(instrument),
-                      VOLUME);
+        step_envelope(channel, volume_envelope_state(channel), volume_envelope_shape(instrument), VOLUME);
     }
     if ((instrument->panning_envelope_flags & ENVELOPE_ON) && !channel->panning_envelope_done) {
-        envelope_step(channel, panning_envelope_state(channel), panning_envelope_shape(instrument),
-                      PANNING);
+        step_envelope(channel, panning_envelope_state(channel), panning_envelope_shape(instrument), PANNING);
     }
 }
 
@@ -294,7 +301,8 @@ void auto_vibrato(Channel* channel, const Instrument* instrument) {
     if (!instrument) return;
     int32_t p = channel->auto_vibrato_position;
     int64_t value = 0;
-    switch (instrument->vibrato_type) {
+    // Without depth the waveform adds nothing; only the phase and sweep move.
+    switch (instrument->vibrato_depth != 0 ? instrument->vibrato_type : 4) {
         case 0:  // sine
             value = auto_vibrato_sine(p);
             break;
@@ -337,14 +345,13 @@ void update_voice(PlayState* play, Channel* channel, const Sample* sample) {
         int32_t volume = final_volume(channel, play);
         voice->volume = volume;
         voice->volume_copy = volume;
-        set_targets(voice);
     }
     if (flags & PANNING) {
         int32_t panning = final_panning(channel);
         voice->panning = panning;
         voice->panning_copy = panning;
-        set_targets(voice);
     }
+    if (flags & (VOLUME | PANNING)) set_targets(voice);
     if (flags & FREQUENCY) {
         int32_t frequency = frequency_of(channel, period_sum, play->song);
         // A held note keeps its step: the division is made only for a new one.
