@@ -20,6 +20,7 @@
 //   recorded and replayed by glCallList;
 // - gluSphere: stacks from +z to -z and slices around z, with smooth
 //   normals;
+// - a negative fog density refused, as OpenGL does;
 // - glTexImage2D: the pixels' own format as the internal format, as WebGL
 //   requires (the canvas has no alpha, so a kept alpha channel never shows).
 // The calls defined here pass on to the emulation under its emscripten_ names.
@@ -430,6 +431,10 @@ void glDepthFunc(GLenum function) {
     emscripten_glDepthFunc(function);
 }
 void glFogf(GLenum name, GLfloat value) {
+    // OpenGL refuses a negative density and keeps the one before; the
+    // emulation would take it (and a fade's last step would then draw one
+    // frame without fog).
+    if (name == GL_FOG_DENSITY && value < 0.0f) return;
     flush();
     emscripten_glFogf(name, value);
 }
