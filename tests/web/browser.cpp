@@ -201,6 +201,11 @@ std::string browser_start(Browser* browser, const Environment& environment, cons
     return error;
 }
 
+std::string browser_add_script(Browser* browser, const std::string& source) {
+    return call(browser, "Page.addScriptToEvaluateOnNewDocument", "{\"source\":" + json_quote(source) + "}", true,
+                nullptr);
+}
+
 std::string browser_navigate(Browser* browser, const std::string& url) {
     return call(browser, "Page.navigate", "{\"url\":" + json_quote(url) + "}", true, nullptr);
 }

@@ -26,6 +26,9 @@ struct Browser {
 // Starts chromium with `environment` added (the private sound server's),
 // its profile in `profile_dir`, and opens one 640x480 page.
 std::string browser_start(Browser* browser, const Environment& environment, const std::string& profile_dir);
+// Runs `source` in every document the page loads from now on, before the
+// document's own scripts.
+std::string browser_add_script(Browser* browser, const std::string& source);
 // Loads `url` in the page.
 std::string browser_navigate(Browser* browser, const std::string& url);
 // The value of a JavaScript expression that gives a string; `why` gets the
