@@ -80,7 +80,12 @@ var korvantiPage = (function () {
   // back (no gesture yet) or has no Web Audio.
   function openSound() {
     var Context = window.AudioContext || window.webkitAudioContext;
-    if (!Context || typeof AudioWorkletNode === 'undefined') return Promise.resolve(false);
+    // Browsers give the worklet only to pages from https or localhost; a page
+    // served otherwise has the AudioWorkletNode constructor but no worklet
+    // to load it into, and runs silent, timed by the clock.
+    if (!Context || typeof AudioWorkletNode === 'undefined' || !('audioWorklet' in Context.prototype)) {
+      return Promise.resolve(false);
+    }
     var context = sound ? sound.context : new Context({ sampleRate: RATE, latencyHint: 'playback' });
     var ready = sound ? Promise.resolve() : context.audioWorklet.addModule('sound.js').then(function () {
       var node = new AudioWorkletNode(context, 'korvanti-sound',

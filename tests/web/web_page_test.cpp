@@ -8,12 +8,21 @@
 //   fade-out and with the fog off), is the picture the native scenes draw
 //   for the same frame, and not one of a wrong frame;
 // - without, it offers the start, plays after a click and ends on Escape;
+// - on F or a double click it fills the screen, keeping 4:3 with black bars;
+// - served from an address that is neither https nor localhost (no
+//   AudioWorklet there) it offers the start, plays timed by the clock and
+//   ends on Escape;
 // - with a damaged module and picture it shows the desktop's messages.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
 #include <signal.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -176,15 +185,15 @@ bool wait_for_state(Browser* browser, const std::string& wanted, double seconds,
     return false;
 }
 
-// A static file server for `dir` on a free port of 127.0.0.1.
+// A static file server for `dir` on a free port of `address`.
 struct FileServer {
     pid_t pid = 0;
     int port = 0;
 };
 
-std::string serve(FileServer* server, const std::string& dir, const std::string& log_path) {
+std::string serve(FileServer* server, const std::string& dir, const std::string& address, const std::string& log_path) {
     ChildLaunch launch;
-    launch.argv = {"python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory", dir};
+    launch.argv = {"python3", "-u", "-m", "http.server", "0", "--bind", address, "--directory", dir};
     launch.out_path = log_path;
     launch.err_path = log_path + ".err";
     std::string error;
@@ -207,6 +216,7 @@ std::string serve(FileServer* server, const std::string& dir, const std::string&
 // What a test of the page runs: the sound server, the file server and the
 // browser, each in the test's own folder.
 struct PageRun {
+    std::string address = "127.0.0.1";  // where the page is served
     std::string dir;
     PulseServer pulse;
     FileServer files;
@@ -219,13 +229,13 @@ std::string page_run_start(PageRun* run, const std::string& page_dir, const char
     fs::create_directories(run->dir + "/pulse");
     fs::create_directories(run->dir + "/profile");
     std::string error = pulse_server_start(&run->pulse, run->dir + "/pulse");
-    if (error.empty()) error = serve(&run->files, page_dir, run->dir + "/files.log");
+    if (error.empty()) error = serve(&run->files, page_dir, run->address, run->dir + "/files.log");
     if (error.empty()) error = browser_start(&run->browser, pulse_client_environment(run->pulse), run->dir + "/profile");
     return error;
 }
 
 std::string page_url(const PageRun& run, const char* query) {
-    return "http://127.0.0.1:" + std::to_string(run.files.port) + "/index.html" + query;
+    return "http://" + run.address + ":" + std::to_string(run.files.port) + "/index.html" + query;
 }
 
 void page_run_stop(PageRun* run) {
@@ -416,6 +426,152 @@ TEST(WebPage, OffersTheStartPlaysAfterAClickAndEndsOnEscape) {
     ASSERT_EQ(browser_press_key(&run.browser, "Escape", 27), "");
     EXPECT_TRUE(wait_for_state(&run.browser, "ended", 15.0, &last)) << "state " << last;
     EXPECT_EQ(browser_evaluate(&run.browser, "String(document.getElementById('end').hidden)", nullptr), "false");
+    page_run_stop(&run);
+}
+
+// The value of a JavaScript expression as a number; NaN when it is none.
+double number_of(Browser* browser, const std::string& expression) {
+    std::string text = browser_evaluate(browser, "String(" + expression + ")", nullptr);
+    return text.empty() ? std::nan("") : std::atof(text.c_str());
+}
+
+// Waits up to `seconds` for `expression` to give "true".
+bool wait_until(Browser* browser, const std::string& expression, double seconds) {
+    auto start = Clock::now();
+    do {
+        if (browser_evaluate(browser, "String(" + expression + ")", nullptr) == "true") return true;
+        std::this_thread::sleep_for(std::chrono::duration<double>(POLL_SECONDS));
+    } while (seconds_since(start) < seconds);
+    return false;
+}
+
+// The canvas's place on the page, in CSS pixels: left top width height.
+struct Place {
+    double left, top, width, height;
+};
+
+Place canvas_place(Browser* browser) {
+    std::string text = browser_evaluate(browser,
+                                        "(() => { const r = document.getElementById('canvas').getBoundingClientRect();"
+                                        " return [r.left, r.top, r.width, r.height].join(' '); })()",
+                                        nullptr);
+    Place place = {-1, -1, -1, -1};
+    std::sscanf(text.c_str(), "%lf %lf %lf %lf", &place.left, &place.top, &place.width, &place.height);
+    return place;
+}
+
+// The frames the page has drawn so far (from what the last was drawn for).
+double frames_drawn(Browser* browser) { return number_of(browser, "korvantiPage.drawn.split(' ')[0]"); }
+
+// On F, and on a double click, the stage holding the canvas takes the whole
+// screen: the picture as large as fits keeping 4:3, centred, black beside
+// it. A screen of 2:1 (960x480) puts bars of 160 pixels left and right; one
+// of 1:1 (600x600) bars of 75 above and below. The show goes on meanwhile.
+TEST(WebPage, FillsTheScreenOnRequestKeepingFourToThree) {
+    ASSERT_NE(page_dir(), nullptr) << "KORVANTI_WEB_PAGE names no page folder";
+    PageRun run;
+    ASSERT_EQ(page_run_start(&run, page_dir(), "web-full-screen"), "");
+    ASSERT_EQ(browser_set_size(&run.browser, 960, 480), "");
+    ASSERT_EQ(browser_navigate(&run.browser, page_url(run, "?autostart")), "");
+    std::string last;
+    ASSERT_TRUE(wait_for_state(&run.browser, "playing", START_SECONDS, &last)) << "state " << last;
+    const std::string full = "!!(document.fullscreenElement && document.fullscreenElement.id === 'stage')";
+    EXPECT_EQ(browser_evaluate(&run.browser, "String(" + full + ")", nullptr), "false");
+
+    ASSERT_EQ(browser_press_key(&run.browser, "f", 70), "");
+    EXPECT_TRUE(wait_until(&run.browser, full, 10.0)) << "F asked for the full screen in vain";
+    Place place = canvas_place(&run.browser);
+    EXPECT_NEAR(place.left, 160.0, 0.5);
+    EXPECT_NEAR(place.top, 0.0, 0.5);
+    EXPECT_NEAR(place.width, 640.0, 0.5);
+    EXPECT_NEAR(place.height, 480.0, 0.5);
+    // The bars are the stage's own black; nothing else is drawn there.
+    EXPECT_EQ(browser_evaluate(&run.browser, "document.elementFromPoint(80, 240).id", nullptr), "stage");
+    EXPECT_EQ(browser_evaluate(&run.browser, "document.elementFromPoint(880, 240).id", nullptr), "stage");
+    EXPECT_EQ(browser_evaluate(&run.browser, "getComputedStyle(document.getElementById('stage')).backgroundColor",
+                               nullptr),
+              "rgb(0, 0, 0)");
+    // Still drawing and playing.
+    const double before = frames_drawn(&run.browser);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_GT(frames_drawn(&run.browser), before);
+    EXPECT_EQ(state_of(&run.browser), "playing");
+
+    // Out again, a screen of another shape, and a double click.
+    browser_evaluate(&run.browser, "document.exitFullscreen().then(() => 'out')", nullptr);
+    EXPECT_TRUE(wait_until(&run.browser, "!document.fullscreenElement", 10.0));
+    ASSERT_EQ(browser_set_size(&run.browser, 600, 600), "");
+    ASSERT_EQ(browser_double_click(&run.browser, 300, 300), "");
+    EXPECT_TRUE(wait_until(&run.browser, full, 10.0)) << "a double click asked for the full screen in vain";
+    place = canvas_place(&run.browser);
+    EXPECT_NEAR(place.left, 0.0, 0.5);
+    EXPECT_NEAR(place.top, 75.0, 0.5);
+    EXPECT_NEAR(place.width, 600.0, 0.5);
+    EXPECT_NEAR(place.height, 450.0, 0.5);
+    EXPECT_EQ(browser_evaluate(&run.browser, "document.elementFromPoint(300, 30).id", nullptr), "stage");
+    EXPECT_EQ(state_of(&run.browser), "playing");
+    page_run_stop(&run);
+}
+
+// The machine's first IPv4 address that is up and not loopback; "" when
+// it has none.
+std::string outward_address() {
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return "";
+    std::string found;
+    for (ifaddrs* entry = list; entry != nullptr && found.empty(); entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
+        if ((entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0) continue;
+        char text[INET_ADDRSTRLEN];
+        const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+        if (inet_ntop(AF_INET, &address->sin_addr, text, sizeof text) != nullptr) found = text;
+    }
+    freeifaddrs(list);
+    return found;
+}
+
+// Served from an address that is neither https nor localhost, the browser
+// gives the page no AudioWorklet (though the AudioWorkletNode constructor
+// is there). The page then offers the start, plays after a click timed by
+// the clock, as if the music were heard, and ends on Escape.
+TEST(WebPage, FromAnInsecureOriginPlaysTimedByTheClock) {
+    ASSERT_NE(page_dir(), nullptr) << "KORVANTI_WEB_PAGE names no page folder";
+    PageRun run;
+    run.address = outward_address();
+    if (run.address.empty()) GTEST_SKIP() << "the machine has no address but loopback";
+    ASSERT_EQ(page_run_start(&run, page_dir(), "web-insecure"), "");
+    ASSERT_EQ(browser_navigate(&run.browser, page_url(run, "?autostart")), "");
+    std::string last;
+    ASSERT_TRUE(wait_for_state(&run.browser, "ready", START_SECONDS, &last)) << "state " << last;
+    EXPECT_EQ(browser_evaluate(&run.browser, "String(window.isSecureContext)", nullptr), "false");
+    EXPECT_EQ(browser_evaluate(&run.browser, "String('audioWorklet' in AudioContext.prototype)", nullptr), "false");
+    ASSERT_EQ(browser_click(&run.browser, 320, 240), "");
+    ASSERT_TRUE(wait_for_state(&run.browser, "playing", START_SECONDS, &last)) << "state " << last;
+    // The song's frames heard follow the clock: over four seconds about as
+    // many (the reads are late by an evaluation's time each).
+    const double heard_before = number_of(&run.browser, "korvantiPage.framesHeard()");
+    auto start = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    const double heard_after = number_of(&run.browser, "korvantiPage.framesHeard()");
+    const double seconds = seconds_since(start);
+    EXPECT_GT((heard_after - heard_before) / RATE, seconds - 1.0);
+    EXPECT_LT((heard_after - heard_before) / RATE, seconds + 1.0);
+    // The scenes follow: the last frame was drawn for what was heard then.
+    DrawnFrame frame = {};
+    ASSERT_TRUE(parse_drawn_frame(browser_evaluate(&run.browser, "korvantiPage.drawn", nullptr), &frame));
+    double starts[9];
+    ASSERT_TRUE(order_starts(std::string(page_dir()) + "/musik.xm", starts, 9));
+    const double heard_seconds = frame.heard / RATE;
+    EXPECT_GT(heard_seconds, 2.0);
+    ASSERT_GE(frame.order, 0);
+    ASSERT_LT(frame.order, 8);
+    // Within the order heard (give or take a block of 20 ms).
+    EXPECT_LE(starts[frame.order], heard_seconds + 0.025) << "order " << frame.order;
+    EXPECT_GT(starts[frame.order + 1], heard_seconds - 0.025) << "order " << frame.order;
+    EXPECT_EQ(state_of(&run.browser), "playing");
+    ASSERT_EQ(browser_press_key(&run.browser, "Escape", 27), "");
+    EXPECT_TRUE(wait_for_state(&run.browser, "ended", 15.0, &last)) << "state " << last;
+    EXPECT_EQ(message_of(&run.browser), "");
     page_run_stop(&run);
 }
 
