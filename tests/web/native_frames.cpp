@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -122,6 +123,20 @@ Picture native_frame(NativeScenes* scenes, const DrawnFrame& frame, int32_t fram
                     picture.rgb.data() + static_cast<size_t>(y) * row);
     }
     return picture;
+}
+
+void native_time_frames(NativeScenes*, const DrawnFrame& frame, int32_t count, std::vector<double>* frame_ms) {
+    replayed.order = frame.order;
+    replayed.row = frame.row;
+    for (int32_t& note : replayed.notes) note = 0;
+    glDisable(GL_LIGHTING);
+    set_scene_state(frame);
+    for (int32_t i = 0; i < count; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        draw_frame();
+        glFinish();
+        frame_ms->push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
 }
 
 std::vector<double> block_means(const Picture& picture, int32_t block) {

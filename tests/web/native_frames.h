@@ -56,6 +56,11 @@ void native_scenes_close(NativeScenes* scenes);
 // same order and row (no notes): the picture that many frames later.
 Picture native_frame(NativeScenes* scenes, const DrawnFrame& frame, int32_t frames_after);
 
+// Draws `count` frames from `frame`'s state, each hearing its order and row
+// (no notes), and puts the time of each, drawing and finishing, in ms into
+// `frame_ms`: what a frame costs the native scenes.
+void native_time_frames(NativeScenes* scenes, const DrawnFrame& frame, int32_t count, std::vector<double>* frame_ms);
+
 // ---- Comparing pictures of one size.
 // Each channel's mean over `block` x `block` pixels: a picture
 // width / block by height / block, as doubles.
