@@ -268,18 +268,22 @@ const char* const SCENE_NAMES[4] = {"word", "number", "tunnel", "floor"};
 // absolute differences of the blocks' means over the pictures' mean light
 // (relative_block_difference: 0 the same, 2 lit in different places). The
 // page's picture against the native one of the same frame (Chromium's
-// software WebGL against Mesa's llvmpipe), eight pictures a run in three
-// runs, one with two busy processes beside: 0.0016 to 0.0115, the dim
-// floor the most (a level's rounding weighs more there), then the word
-// and number (their cubes' white edges are lines a pixel wide). Against
-// wrong pictures at least 0.18: the floor half a second later (turned by
-// 1.3 degrees, the wave moved by a strip), 0.33 the tunnel then, 0.39 the
-// word and the number without their fog, 0.45 the tunnel upside down, 0.55
-// the tunnel scaled by 0.9; another scene 1.2 and more. The bound sits
-// between, a factor of three and more from the largest right figure and
-// four from the smallest wrong one.
+// software WebGL against Mesa's llvmpipe), up to eight pictures a run in
+// seven runs (two with two busy processes beside; in two the page was
+// broken on purpose, see below, and only its unharmed pictures count):
+// 0.0016 to 0.015, the dim floor the most (a level's rounding weighs more
+// there), then the word and number (their cubes' white edges are lines a
+// pixel wide). Against wrong pictures at least 0.18: the floor half a
+// second later (turned by 1.3 degrees, the wave moved by a strip), 0.29
+// the tunnel then, 0.35 the floor scaled by 0.9, 0.39 the word and the
+// number without their fog, 0.41 the tunnel upside down, another scene
+// 1.2 and more. The bound sits between, a factor of three from the
+// largest right figure and three and a half from the smallest wrong one.
+// With the page's fog density at 0.8 times the asked one, its fogged
+// pictures gave 0.095 to 0.20; with its lights' diffuse part left out, the
+// floor 1.04.
 constexpr int32_t COMPARED_BLOCK = 8;
-constexpr double SAME_PICTURE = 0.04;
+constexpr double SAME_PICTURE = 0.05;
 
 // The page's picture against the native one of the same frame, and against
 // wrong ones: the frame half a second (18 frames) later, another scene, the
