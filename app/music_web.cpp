@@ -104,6 +104,8 @@ void web_music_feed() {
 
 bool web_music_heard() { return music.playing && korvanti_audio_heard() >= 0.0; }
 
+double web_music_heard_frames() { return music.playing ? korvanti_audio_heard() : -1.0; }
+
 void web_music_shutdown() {
     if (music.playing) korvanti_audio_stop();
     music.playing = false;

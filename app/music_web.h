@@ -20,6 +20,8 @@ bool web_music_play();
 void web_music_feed();
 // True once the first frame of the song has been heard.
 bool web_music_heard();
+// Song frames heard now by the audio clock; -1 before the first.
+double web_music_heard_frames();
 // Stops the sound, frees the song and the player.
 void web_music_shutdown();
 // The audible order and row; 0 before anything is heard and without a song.

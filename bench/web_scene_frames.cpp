@@ -1,10 +1,15 @@
 // Frame time of each scene of the web page under headless Chromium with
-// software GL, beside scene_frames' native figure: the page plays the whole
-// demo (served from PAGE_DIR by a local static server, its sound going to a
-// private PulseAudio server), the frame rate its title shows is read every
-// half second, and each reading is put to the scene whose orders were heard
-// then. Prints per scene the median frame time in ms (1000 / the rate the
-// title shows; the shell paces frames to 28 ms at least) and the slowest.
+// software GL, beside the native scenes' time for the same scene: the page
+// plays the whole demo (served from PAGE_DIR by a local static server, its
+// sound going to a private PulseAudio server), the frame rate its title
+// shows is read every half second, and each reading is put to the scene
+// whose orders were heard then. Then, with the browser gone, the native
+// scenes draw 300 frames of each scene offscreen with Mesa's llvmpipe, as
+// scene_frames does in a window, from the scene's start (its first order,
+// the fog fading out) after ten unmeasured, each frame drawn and finished.
+// Prints per scene the page's median frame time in ms (1000 / the rate the
+// title shows; the shell paces frames to 28 ms at least) and its slowest,
+// and the native median and slowest.
 //   build/bench/web_scene_frames build-web/korvanti-web
 #include <signal.h>
 
@@ -23,6 +28,7 @@
 #include "support/pulse_server.h"
 #include "support/scratch_dir.h"
 #include "web/browser.h"
+#include "web/native_frames.h"
 
 namespace {
 
@@ -126,11 +132,33 @@ int main(int argc, char** argv) {
     pulse_server_stop(&pulse);
     remove_scratch_dir(dir);
 
-    std::printf("%-12s %10s %10s %8s\n", "scene", "median_ms", "max_ms", "samples");
+    // The same scenes natively.
+    std::vector<double> native_ms[4];
+    NativeScenes native;
+    error = native_scenes_open(&native, page);
+    if (!error.empty()) return fail("no native scenes", error);
+    for (int32_t scene = 0; scene < 4; ++scene) {
+        DrawnFrame start = {};
+        start.order = 2 * scene;
+        start.fog_density = 0.3f;
+        start.fog_enabled = true;
+        start.gl_fog_density = 0.3f;
+        start.cube_z = -10.0f;
+        // Ten frames first, as scene_frames draws them, to warm the renderer up.
+        native_time_frames(&native, start, 310, &native_ms[scene]);
+        native_ms[scene].erase(native_ms[scene].begin(), native_ms[scene].begin() + 10);
+    }
+    native_scenes_close(&native);
+
+    std::printf("%-12s %15s %12s %8s %18s %15s\n", "scene", "web_median_ms", "web_max_ms", "samples",
+                "native_median_ms", "native_max_ms");
     for (int32_t scene = 0; scene < 4; ++scene) {
         const std::vector<double>& values = frame_ms[scene];
         double slowest = values.empty() ? 0.0 : *std::max_element(values.begin(), values.end());
-        std::printf("%-12s %10.1f %10.1f %8zu\n", SCENE_NAMES[scene], median(values), slowest, values.size());
+        const std::vector<double>& native_values = native_ms[scene];
+        double native_slowest = *std::max_element(native_values.begin(), native_values.end());
+        std::printf("%-12s %15.1f %12.1f %8zu %18.1f %15.1f\n", SCENE_NAMES[scene], median(values), slowest,
+                    values.size(), median(native_values), native_slowest);
     }
     return 0;
 }

@@ -10,7 +10,8 @@
 //   current when it was given. Runs of separate quads, triangles or lines
 //   with nothing between them are passed on as one draw from one
 //   interleaved array (the tunnel's 9600 quads a frame, drawn one by one,
-//   took half a second under software GL). Every call that changes state
+//   took half a second under software GL), less the primitives that lie
+//   wholly beyond a side of the view volume. Every call that changes state
 //   first passes on what is gathered, and so does glFlush, which the page
 //   calls before it shows a frame;
 // - lighting as OpenGL 1.1 computes it per vertex (positional lights with
@@ -20,6 +21,7 @@
 //   recorded and replayed by glCallList;
 // - gluSphere: stacks from +z to -z and slices around z, with smooth
 //   normals;
+// - a negative fog density refused, as OpenGL does;
 // - glTexImage2D: the pixels' own format as the internal format, as WebGL
 //   requires (the canvas has no alpha, so a kept alpha channel never shows).
 // The calls defined here pass on to the emulation under its emscripten_ names.
@@ -115,6 +117,7 @@ struct GlGap {
     bool color_given;      // glColor came inside a primitive: colour per vertex
     Vertex vertices[BATCH_CAPACITY];
     PackedVertex packed[BATCH_CAPACITY];  // 1.5 MB, within the emulation's 2 MB for one draw
+    bool keep[BATCH_CAPACITY];             // the vertex's primitive may be seen
     int32_t vertex_count;  // all gathered
     int32_t primitive_start;  // where the primitive begun starts
     bool overflowed;       // vertices past a primitive's most were dropped
@@ -209,6 +212,71 @@ void light_vertex(const GlGap* gap, const GLfloat* modelview, const Vertex& vert
     for (int32_t c = 0; c < 3; ++c) color[c] = clamp_unit(color[c]);
 }
 
+// Primitives that stand alone, so that a run of them is one primitive.
+bool joinable(GLenum mode) {
+    return mode == GL_QUADS || mode == GL_TRIANGLES || mode == GL_LINES || mode == GL_POINTS;
+}
+
+int32_t vertices_per_primitive(GLenum mode) {
+    return mode == GL_QUADS ? 4 : mode == GL_TRIANGLES ? 3 : mode == GL_LINES ? 2 : 1;
+}
+
+// The sides of the view volume (clip space, -w..w on each axis) that the
+// point lies beyond, one bit a side. A point within a ten-thousandth of a
+// side counts as inside, so that no rounding here can drop what GL would
+// draw.
+uint32_t sides_beyond(const GLfloat* clip_matrix, const GLfloat* position) {
+    GLfloat clip[4];
+    for (int32_t row = 0; row < 4; ++row) {
+        clip[row] = clip_matrix[row] * position[0] + clip_matrix[4 + row] * position[1] +
+                    clip_matrix[8 + row] * position[2] + clip_matrix[12 + row];
+    }
+    const GLfloat w = clip[3];
+    const GLfloat margin = 1e-4f * std::fabs(w) + 1e-6f;
+    uint32_t sides = 0;
+    for (int32_t axis = 0; axis < 3; ++axis) {
+        if (clip[axis] < -w - margin) sides |= 1u << (2 * axis);
+        if (clip[axis] > w + margin) sides |= 2u << (2 * axis);
+    }
+    return sides;
+}
+
+// The gathered primitives that GL would clip away whole (all their corners
+// beyond one side of the view volume) are left out of the draw: they leave
+// no fragment. The tunnel sends 600 rings a frame, of which about a hundred
+// lie between the near and the far plane; software GL took as long for the
+// others. Small batches are passed on whole.
+constexpr int32_t CULL_LEAST = 1024;
+
+// Marks in `keep` the gathered primitives that may leave a fragment.
+void mark_visible(const GlGap* gap, bool* keep) {
+    const int32_t size = vertices_per_primitive(gap->mode);
+    const bool cull = joinable(gap->mode) && gap->vertex_count >= CULL_LEAST && gap->vertex_count % size == 0;
+    for (int32_t i = 0; i < gap->vertex_count; ++i) keep[i] = true;
+    if (!cull) return;
+    GLfloat modelview[16] = {};
+    GLfloat projection[16] = {};
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    GLfloat clip_matrix[16];
+    for (int32_t column = 0; column < 4; ++column) {
+        for (int32_t row = 0; row < 4; ++row) {
+            GLfloat sum = 0.0f;
+            for (int32_t k = 0; k < 4; ++k) sum += projection[k * 4 + row] * modelview[column * 4 + k];
+            clip_matrix[column * 4 + row] = sum;
+        }
+    }
+    for (int32_t first = 0; first < gap->vertex_count; first += size) {
+        uint32_t common = ~0u;
+        for (int32_t i = first; i < first + size && common != 0; ++i) {
+            common &= sides_beyond(clip_matrix, gap->vertices[i].position);
+        }
+        if (common != 0) {
+            for (int32_t i = first; i < first + size; ++i) keep[i] = false;
+        }
+    }
+}
+
 // What is gathered to the emulation as one draw from one interleaved array
 // (its fast path), each vertex with all it takes.
 void flush_batch(GlGap* gap) {
@@ -216,9 +284,12 @@ void flush_batch(GlGap* gap) {
     GLfloat modelview[16] = {};
     if (gap->lighting) glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
     const bool per_vertex_color = gap->lighting || gap->color_given;
+    mark_visible(gap, gap->keep);
+    int32_t packed_count = 0;
     for (int32_t i = 0; i < gap->vertex_count; ++i) {
+        if (!gap->keep[i]) continue;
         const Vertex& vertex = gap->vertices[i];
-        PackedVertex& packed = gap->packed[i];
+        PackedVertex& packed = gap->packed[packed_count++];
         for (int32_t c = 0; c < 3; ++c) packed.position[c] = vertex.position[c];
         packed.tex_coord[0] = vertex.tex_coord[0];
         packed.tex_coord[1] = vertex.tex_coord[1];
@@ -233,28 +304,25 @@ void flush_batch(GlGap* gap) {
             packed.color[3] = 255;
         }
     }
-    const GLsizei stride = sizeof(PackedVertex);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, stride, gap->packed[0].position);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glTexCoordPointer(2, GL_FLOAT, stride, gap->packed[0].tex_coord);
-    if (per_vertex_color) {
-        glEnableClientState(GL_COLOR_ARRAY);
-        glColorPointer(4, GL_UNSIGNED_BYTE, stride, gap->packed[0].color);
+    if (packed_count > 0) {
+        const GLsizei stride = sizeof(PackedVertex);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glVertexPointer(3, GL_FLOAT, stride, gap->packed[0].position);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glTexCoordPointer(2, GL_FLOAT, stride, gap->packed[0].tex_coord);
+        if (per_vertex_color) {
+            glEnableClientState(GL_COLOR_ARRAY);
+            glColorPointer(4, GL_UNSIGNED_BYTE, stride, gap->packed[0].color);
+        }
+        glDrawArrays(gap->mode, 0, packed_count);
+        if (per_vertex_color) glDisableClientState(GL_COLOR_ARRAY);
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        glDisableClientState(GL_VERTEX_ARRAY);
     }
-    glDrawArrays(gap->mode, 0, gap->vertex_count);
-    if (per_vertex_color) glDisableClientState(GL_COLOR_ARRAY);
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
     // Outside a primitive the emulation keeps one colour for all vertices.
     if (gap->color_given) emscripten_glColor3f(gap->color[0], gap->color[1], gap->color[2]);
     gap->vertex_count = 0;
     gap->color_given = false;
-}
-
-// Primitives that stand alone, so that a run of them is one primitive.
-bool joinable(GLenum mode) {
-    return mode == GL_QUADS || mode == GL_TRIANGLES || mode == GL_LINES || mode == GL_POINTS;
 }
 
 // Before any call that changes what a draw depends on.
@@ -430,6 +498,10 @@ void glDepthFunc(GLenum function) {
     emscripten_glDepthFunc(function);
 }
 void glFogf(GLenum name, GLfloat value) {
+    // OpenGL refuses a negative density and keeps the one before; the
+    // emulation would take it (and a fade's last step would then draw one
+    // frame without fog).
+    if (name == GL_FOG_DENSITY && value < 0.0f) return;
     flush();
     emscripten_glFogf(name, value);
 }

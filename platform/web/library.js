@@ -27,6 +27,9 @@ mergeInto(LibraryManager.library, {
   korvanti_page_state: function (state) {
     korvantiPage.setState(UTF8ToString(state));
   },
+  korvanti_page_frame_drawn: function (text) {
+    korvantiPage.frameDrawn(UTF8ToString(text));
+  },
   korvanti_audio_push: function (frames, count) {
     korvantiPage.pushSound(HEAP16.slice(frames >> 1, (frames >> 1) + count * 2));
   },

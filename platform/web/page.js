@@ -3,7 +3,11 @@
 // ?autostart finds it allowed), runs the demo and plays its sound. The state
 // is on document.documentElement.dataset.state: loading, ready (the start
 // offered), playing (the music is heard), ended (by itself or by Escape),
-// error (a message is on the page; the state stays).
+// error (a message is on the page; the state stays). korvantiPage.drawn is
+// what the frame on the canvas was drawn for (app/main_web.cpp writes it,
+// after the frame's drawing is flushed), for a test that draws the same
+// frame elsewhere; window.korvantiFrameWatch, when set, is called with it
+// every frame.
 'use strict';
 
 var korvantiPage = (function () {
@@ -76,7 +80,12 @@ var korvantiPage = (function () {
   // back (no gesture yet) or has no Web Audio.
   function openSound() {
     var Context = window.AudioContext || window.webkitAudioContext;
-    if (!Context || typeof AudioWorkletNode === 'undefined') return Promise.resolve(false);
+    // Browsers give the worklet only to pages from https or localhost; a page
+    // served otherwise has the AudioWorkletNode constructor but no worklet
+    // to load it into, and runs silent, timed by the clock.
+    if (!Context || typeof AudioWorkletNode === 'undefined' || !('audioWorklet' in Context.prototype)) {
+      return Promise.resolve(false);
+    }
     var context = sound ? sound.context : new Context({ sampleRate: RATE, latencyHint: 'playback' });
     var ready = sound ? Promise.resolve() : context.audioWorklet.addModule('sound.js').then(function () {
       var node = new AudioWorkletNode(context, 'korvanti-sound',
@@ -181,7 +190,13 @@ var korvantiPage = (function () {
     onAbort: function (what) { report('Error', String(what)); },
   };
 
-  return {
+  var page = {
+    drawn: '',
+    frameDrawn: function (text) {
+      page.drawn = text;
+      // A test may watch every frame as it is drawn (set before the page loads).
+      if (typeof window.korvantiFrameWatch === 'function') window.korvantiFrameWatch(text);
+    },
     nextEvent: function () { return events.shift(); },
     report: report,
     setState: setState,
@@ -189,4 +204,5 @@ var korvantiPage = (function () {
     framesHeard: framesHeard,
     stopSound: stopSound,
   };
+  return page;
 })();

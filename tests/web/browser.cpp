@@ -201,6 +201,11 @@ std::string browser_start(Browser* browser, const Environment& environment, cons
     return error;
 }
 
+std::string browser_add_script(Browser* browser, const std::string& source) {
+    return call(browser, "Page.addScriptToEvaluateOnNewDocument", "{\"source\":" + json_quote(source) + "}", true,
+                nullptr);
+}
+
 std::string browser_navigate(Browser* browser, const std::string& url) {
     return call(browser, "Page.navigate", "{\"url\":" + json_quote(url) + "}", true, nullptr);
 }
@@ -227,15 +232,38 @@ std::string browser_press_key(Browser* browser, const std::string& key, int key_
     return "";
 }
 
-std::string browser_click(Browser* browser, int x, int y) {
+namespace {
+
+// Presses and releases the left button; `count` is the click's place in a
+// series (2: the second of a double click).
+std::string click(Browser* browser, int x, int y, int count) {
     for (const char* type : {"mousePressed", "mouseReleased"}) {
         std::string error = call(browser, "Input.dispatchMouseEvent",
                                  std::string("{\"type\":\"") + type + "\",\"x\":" + std::to_string(x) +
-                                     ",\"y\":" + std::to_string(y) + ",\"button\":\"left\",\"clickCount\":1}",
+                                     ",\"y\":" + std::to_string(y) + ",\"button\":\"left\",\"clickCount\":" +
+                                     std::to_string(count) + "}",
                                  true, nullptr);
         if (!error.empty()) return error;
     }
     return "";
+}
+
+}  // namespace
+
+std::string browser_click(Browser* browser, int x, int y) { return click(browser, x, y, 1); }
+
+std::string browser_double_click(Browser* browser, int x, int y) {
+    std::string error = click(browser, x, y, 1);
+    return error.empty() ? click(browser, x, y, 2) : error;
+}
+
+std::string browser_set_size(Browser* browser, int width, int height) {
+    const std::string w = std::to_string(width);
+    const std::string h = std::to_string(height);
+    return call(browser, "Emulation.setDeviceMetricsOverride",
+                "{\"width\":" + w + ",\"height\":" + h + ",\"screenWidth\":" + w + ",\"screenHeight\":" + h +
+                    ",\"deviceScaleFactor\":1,\"mobile\":false}",
+                true, nullptr);
 }
 
 void browser_stop(Browser* browser) {

@@ -26,6 +26,9 @@ struct Browser {
 // Starts chromium with `environment` added (the private sound server's),
 // its profile in `profile_dir`, and opens one 640x480 page.
 std::string browser_start(Browser* browser, const Environment& environment, const std::string& profile_dir);
+// Runs `source` in every document the page loads from now on, before the
+// document's own scripts.
+std::string browser_add_script(Browser* browser, const std::string& source);
 // Loads `url` in the page.
 std::string browser_navigate(Browser* browser, const std::string& url);
 // The value of a JavaScript expression that gives a string; `why` gets the
@@ -36,6 +39,10 @@ std::string browser_evaluate(Browser* browser, const std::string& expression, st
 std::string browser_press_key(Browser* browser, const std::string& key, int key_code);
 // A left click at (x, y) in the page's CSS pixels.
 std::string browser_click(Browser* browser, int x, int y);
+// A double click at (x, y), as two clicks in quick succession.
+std::string browser_double_click(Browser* browser, int x, int y);
+// The page's window and screen made `width` x `height` CSS pixels.
+std::string browser_set_size(Browser* browser, int width, int height);
 // Ends the browser and every process of its group.
 void browser_stop(Browser* browser);
 
