@@ -20,7 +20,7 @@ var korvantiPage = (function () {
 
   var root = document.documentElement;
   var events = [];
-  var sound = null;     // { context, node, report } once Web Audio plays
+  var sound = null;     // { context, report, push, stop } once Web Audio plays
   var clockStart = -1;  // without Web Audio: when the song began, in ms
   var lastHeard = -1;
   var started = false;
@@ -75,25 +75,79 @@ var korvantiPage = (function () {
     }));
   }
 
-  // Web Audio at the song's rate, with the worklet that plays the blocks.
-  // Resolves to true once the context runs; false where the browser holds it
-  // back (no gesture yet) or has no Web Audio.
-  function openSound() {
-    var Context = window.AudioContext || window.webkitAudioContext;
-    // Browsers give the worklet only to pages from https or localhost; a page
-    // served otherwise has the AudioWorkletNode constructor but no worklet
-    // to load it into, and runs silent, timed by the clock.
-    if (!Context || typeof AudioWorkletNode === 'undefined' || !('audioWorklet' in Context.prototype)) {
-      return Promise.resolve(false);
-    }
-    var context = sound ? sound.context : new Context({ sampleRate: RATE, latencyHint: 'playback' });
-    var ready = sound ? Promise.resolve() : context.audioWorklet.addModule('sound.js').then(function () {
+  // The worklet (sound.js) that plays the blocks on the audio thread.
+  function workletSound(context) {
+    return context.audioWorklet.addModule('sound.js').then(function () {
       var node = new AudioWorkletNode(context, 'korvanti-sound',
         { numberOfInputs: 0, numberOfOutputs: 1, outputChannelCount: [2] });
-      sound = { context: context, node: node, report: null };
-      node.port.onmessage = function (event) { sound.report = event.data; };
+      var played = { context: context, report: null, kind: 'worklet' };
+      played.push = function (frames) { node.port.postMessage(frames, [frames.buffer]); };
+      played.stop = function () { node.port.postMessage('stop'); };
+      node.port.onmessage = function (event) { played.report = event.data; };
       node.connect(context.destination);
+      return played;
     });
+  }
+
+  // Browsers give the worklet only to pages from https or localhost. Served
+  // otherwise, the page plays the same blocks the same way from a
+  // ScriptProcessorNode, on its own thread, a buffer of 16384 frames (0.37 s)
+  // at a time; its reports say the same as the worklet's.
+  var PROCESSOR_FRAMES = 16384;
+  function processorSound(context) {
+    var node = context.createScriptProcessor(PROCESSOR_FRAMES, 0, 2);
+    var blocks = [];
+    var block = null;
+    var offset = 0;
+    var played = { context: context, report: null, kind: 'processor', frames: 0, missed: 0 };
+    played.push = function (frames) { blocks.push(frames); };
+    played.stop = function () {
+      blocks = [];
+      block = null;
+      node.onaudioprocess = null;
+      node.disconnect();
+    };
+    node.onaudioprocess = function (event) {
+      var left = event.outputBuffer.getChannelData(0);
+      var right = event.outputBuffer.getChannelData(1);
+      for (var i = 0; i < left.length; i++) {
+        if (block === null || offset === block.length) {
+          block = blocks.length > 0 ? blocks.shift() : null;
+          offset = 0;
+        }
+        if (block === null) {
+          left[i] = 0;
+          right[i] = 0;
+          if (played.frames > 0) played.missed++;
+          continue;
+        }
+        left[i] = block[offset] / 32768;
+        right[i] = block[offset + 1] / 32768;
+        offset += 2;
+        played.frames++;
+      }
+      played.report = {
+        frame: Math.round(event.playbackTime * RATE) + left.length,
+        played: played.frames,
+        missed: played.missed,
+      };
+    };
+    node.connect(context.destination);
+    return Promise.resolve(played);
+  }
+
+  // Web Audio at the song's rate, with what plays the blocks. Resolves to
+  // true once the context runs; false where the browser holds it back (no
+  // gesture yet) or has no Web Audio: the page then runs silent, timed by
+  // the clock.
+  function openSound() {
+    var Context = window.AudioContext || window.webkitAudioContext;
+    if (!Context) return Promise.resolve(false);
+    var worklet = typeof AudioWorkletNode !== 'undefined' && 'audioWorklet' in Context.prototype;
+    if (!worklet && !('createScriptProcessor' in Context.prototype)) return Promise.resolve(false);
+    var context = sound ? sound.context : new Context({ sampleRate: RATE, latencyHint: 'playback' });
+    var ready = sound ? Promise.resolve() : (worklet ? workletSound(context) : processorSound(context))
+      .then(function (played) { sound = played; });
     return ready.then(function () {
       var wait = new Promise(function (resolve) { setTimeout(resolve, 1000); });
       return Promise.race([context.resume(), wait]);
@@ -125,7 +179,7 @@ var korvantiPage = (function () {
     }
   }
 
-  // Song frames heard now: from the worklet's last report and the audio
+  // Song frames heard now: from the player's last report and the audio
   // clock's output timestamp; -1 before the first. Without Web Audio, the
   // time since the song began, as if heard.
   function framesHeard() {
@@ -152,7 +206,7 @@ var korvantiPage = (function () {
 
   function pushSound(frames) {
     if (sound) {
-      sound.node.port.postMessage(frames, [frames.buffer]);
+      sound.push(frames);
     } else if (clockStart < 0) {
       clockStart = performance.now();
     }
@@ -160,7 +214,7 @@ var korvantiPage = (function () {
 
   function stopSound() {
     if (!sound) return;
-    sound.node.port.postMessage('stop');
+    sound.stop();
     sound.context.close();
   }
 
@@ -203,6 +257,9 @@ var korvantiPage = (function () {
     pushSound: pushSound,
     framesHeard: framesHeard,
     stopSound: stopSound,
+    // What plays the sound: 'worklet', 'processor', or 'clock' (none: silent).
+    soundKind: function () { return sound ? sound.kind : 'clock'; },
+    soundReport: function () { return sound && sound.report ? JSON.stringify(sound.report) : ''; },
   };
   return page;
 })();
