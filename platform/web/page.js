@@ -259,7 +259,6 @@ var korvantiPage = (function () {
     stopSound: stopSound,
     // What plays the sound: 'worklet', 'processor', or 'clock' (none: silent).
     soundKind: function () { return sound ? sound.kind : 'clock'; },
-    soundReport: function () { return sound && sound.report ? JSON.stringify(sound.report) : ''; },
   };
   return page;
 })();
