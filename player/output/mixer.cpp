@@ -113,13 +113,34 @@ uint64_t mix_ramp_plain(float* out, int32_t len, const MixSource& source, MixRam
 // 1.5 * 2^23 rounds a float of magnitude up to 2^22 to an integer, to
 // nearest with ties to even, in float arithmetic alone. NaN compares unequal
 // to itself and becomes 0.
-void clip_plain(int16_t* dst, const float* src, int64_t value_count) {
+inline int16_t clip_value(float value) {
     const float rounder = 12582912.0f;
-    for (int64_t k = 0; k < value_count; ++k) {
+    value = value == value ? value : 0.0f;
+    value = value < -32768.0f ? -32768.0f : value;
+    value = value > 32767.0f ? 32767.0f : value;
+    return (int16_t)(int32_t)((value + rounder) - rounder);
+}
+
+// Runs of a fixed length, which the compiler may convert several values at
+// a time, then the rest one by one.
+constexpr int64_t CLIP_RUN = 16;
+
+template <int64_t COUNT>
+inline void clip_run(int16_t* dst, const float* src) {
+    const float rounder = 12582912.0f;
+    float clamped[COUNT];
+    for (int64_t k = 0; k < COUNT; ++k) {
         float value = src[k] == src[k] ? src[k] : 0.0f;
-        value = value < -32768.0f ? -32768.0f : value > 32767.0f ? 32767.0f : value;
-        dst[k] = (int16_t)(int32_t)((value + rounder) - rounder);
+        value = value < -32768.0f ? -32768.0f : value;
+        clamped[k] = value > 32767.0f ? 32767.0f : value;
     }
+    for (int64_t k = 0; k < COUNT; ++k) dst[k] = (int16_t)(int32_t)((clamped[k] + rounder) - rounder);
+}
+
+void clip_plain(int16_t* dst, const float* src, int64_t value_count) {
+    int64_t k = 0;
+    for (; k + CLIP_RUN <= value_count; k += CLIP_RUN) clip_run<CLIP_RUN>(dst + k, src + k);
+    for (; k < value_count; ++k) dst[k] = clip_value(src[k]);
 }
 
 constexpr MixLoops PLAIN_LOOPS = {MixLoop::PLAIN, "plain", mix_steady_plain, mix_ramp_plain, clip_plain};
