@@ -775,6 +775,35 @@ void skip_without_ramp(Voice* voice, const Sample* sample, int32_t remaining, in
     voice->direction = direction;
 }
 
+// A ramp's end: the levels reach the targets.
+void end_ramp(Voice* voice) {
+    voice->ramp_frames = 0;
+    voice->left_ramp_step = 0.0f;
+    voice->right_ramp_step = 0.0f;
+    voice->left_level = level_of_volume(voice->left_volume);
+    voice->right_level = level_of_volume(voice->right_volume);
+}
+
+// Whether an unheard voice surely lives through a ramp that ends within the
+// call, crossing loop points one frame or more apart: then only the ramp's
+// end shows in its levels, and the gains between need not be formed. So it
+// is for a loop more than twice the step long (plus 512 units) at a step of
+// 2^-16 frame or more: a crossing overshoots the loop point by at most a
+// step and 255 units a frame (under 0.4 % of the loop), so a forward wrap
+// lands more than a step inside and a single reflection brings a ping-pong
+// position inside. A ping-pong loop must not straddle 2^31 frames, where
+// the reflection's int32 comparisons turn.
+bool ramp_ends_unheard(const Voice* voice, const Sample* sample) {
+    const uint64_t step = voice_step(voice);
+    const uint64_t loop = (uint64_t)sample->loop_length << 32;
+    if (step < (uint64_t{1} << 16) || step >= (uint64_t{1} << 40) || loop <= 2 * step + 512) return false;
+    if (sample->loop_type & LOOP_FORWARD) return true;
+    if (!(sample->loop_type & LOOP_PINGPONG)) return false;
+    const uint64_t start = sample->loop_start;
+    const uint64_t end = start + sample->loop_length;
+    return end <= (uint64_t{1} << 31) || (start >= (uint64_t{1} << 31) && end < (uint64_t{1} << 32) - 512);
+}
+
 // Heard and without a ramp: the segments of mix_voice one after another
 // with the position, direction and gains in locals. A ramp_setup that finds
 // no ramp changes nothing the next time either, the gains stay those of the
@@ -835,35 +864,6 @@ void mix_without_ramp(Voice* voice, const Sample* sample, float* out, int32_t re
     }
     store_position(voice, position);
     voice->direction = direction;
-}
-
-// A ramp's end: the levels reach the targets.
-void end_ramp(Voice* voice) {
-    voice->ramp_frames = 0;
-    voice->left_ramp_step = 0.0f;
-    voice->right_ramp_step = 0.0f;
-    voice->left_level = level_of_volume(voice->left_volume);
-    voice->right_level = level_of_volume(voice->right_volume);
-}
-
-// Whether an unheard voice surely lives through a ramp that ends within the
-// call, crossing loop points one frame or more apart: then only the ramp's
-// end shows in its levels, and the gains between need not be formed. So it
-// is for a loop more than twice the step long (plus 512 units) at a step of
-// 2^-16 frame or more: a crossing overshoots the loop point by at most a
-// step and 255 units a frame (under 0.4 % of the loop), so a forward wrap
-// lands more than a step inside and a single reflection brings a ping-pong
-// position inside. A ping-pong loop must not straddle 2^31 frames, where
-// the reflection's int32 comparisons turn.
-bool ramp_ends_unheard(const Voice* voice, const Sample* sample) {
-    const uint64_t step = voice_step(voice);
-    const uint64_t loop = (uint64_t)sample->loop_length << 32;
-    if (step < (uint64_t{1} << 16) || step >= (uint64_t{1} << 40) || loop <= 2 * step + 512) return false;
-    if (sample->loop_type & LOOP_FORWARD) return true;
-    if (!(sample->loop_type & LOOP_PINGPONG)) return false;
-    const uint64_t start = sample->loop_start;
-    const uint64_t end = start + sample->loop_length;
-    return end <= (uint64_t{1} << 31) || (start >= (uint64_t{1} << 31) && end < (uint64_t{1} << 32) - 512);
 }
 
 // HEARD false: the voice moves as if mixed and adds nothing (out unused).
