@@ -113,13 +113,34 @@ uint64_t mix_ramp_plain(float* out, int32_t len, const MixSource& source, MixRam
 // 1.5 * 2^23 rounds a float of magnitude up to 2^22 to an integer, to
 // nearest with ties to even, in float arithmetic alone. NaN compares unequal
 // to itself and becomes 0.
-void clip_plain(int16_t* dst, const float* src, int64_t value_count) {
+inline int16_t clip_value(float value) {
     const float rounder = 12582912.0f;
-    for (int64_t k = 0; k < value_count; ++k) {
+    value = value == value ? value : 0.0f;
+    value = value < -32768.0f ? -32768.0f : value;
+    value = value > 32767.0f ? 32767.0f : value;
+    return (int16_t)(int32_t)((value + rounder) - rounder);
+}
+
+// Runs of a fixed length, which the compiler may convert several values at
+// a time, then the rest one by one.
+constexpr int64_t CLIP_RUN = 16;
+
+template <int64_t COUNT>
+inline void clip_run(int16_t* dst, const float* src) {
+    const float rounder = 12582912.0f;
+    float clamped[COUNT];
+    for (int64_t k = 0; k < COUNT; ++k) {
         float value = src[k] == src[k] ? src[k] : 0.0f;
-        value = value < -32768.0f ? -32768.0f : value > 32767.0f ? 32767.0f : value;
-        dst[k] = (int16_t)(int32_t)((value + rounder) - rounder);
+        value = value < -32768.0f ? -32768.0f : value;
+        clamped[k] = value > 32767.0f ? 32767.0f : value;
     }
+    for (int64_t k = 0; k < COUNT; ++k) dst[k] = (int16_t)(int32_t)((clamped[k] + rounder) - rounder);
+}
+
+void clip_plain(int16_t* dst, const float* src, int64_t value_count) {
+    int64_t k = 0;
+    for (; k + CLIP_RUN <= value_count; k += CLIP_RUN) clip_run<CLIP_RUN>(dst + k, src + k);
+    for (; k < value_count; ++k) dst[k] = clip_value(src[k]);
 }
 
 constexpr MixLoops PLAIN_LOOPS = {MixLoop::PLAIN, "plain", mix_steady_plain, mix_ramp_plain, clip_plain};
@@ -807,6 +828,68 @@ bool ramp_ends_unheard(const Voice* voice, const Sample* sample) {
     return end <= (uint64_t{1} << 31) || (start >= (uint64_t{1} << 31) && end < (uint64_t{1} << 32) - 512);
 }
 
+// Heard and without a ramp: the segments of mix_voice one after another
+// with the position, direction and gains in locals. A ramp_setup that finds
+// no ramp changes nothing the next time either, the gains stay those of the
+// targets, and the loop point ahead is looked for next to the frames of the
+// last crossing in the same direction (frames_to_loop_point_near), so that a
+// short loop crossed again and again costs little more than its frames.
+void mix_without_ramp(Voice* voice, const Sample* sample, float* out, int32_t remaining, int64_t segments_left,
+                      const MixLoops* loops) {
+    const uint32_t loop_start = sample->loop_start;
+    const uint32_t loop_length = sample->loop_length;
+    const uint32_t loop_end = loop_start + loop_length;
+    const uint64_t step = voice_step(voice);
+    const bool silent = voice->left_volume == 0 && voice->right_volume == 0;
+    const MixGains gains = {(double)volume_gain(voice->left_volume), (double)volume_gain(voice->right_volume)};
+    MixSource source = {sample->data, sample->data ? (uint64_t)sample->length + 8 : 0, 0, step, true};
+    uint64_t position = voice_position(voice);
+    int32_t direction = voice->direction;
+    uint64_t guesses[2] = {1, 1};  // backward, forward: the frames of the last crossing
+    while (segments_left-- > 0) {
+        const bool forward = direction == 1;
+        bool boundary = false;
+        int32_t len = frames_to_loop_point_near(position, step, forward, loop_start, loop_end, remaining, &boundary,
+                                                &guesses[forward]);
+        if (len > 0) {
+            if (silent) {
+                position = advance_silently(position, step, len, forward);
+            } else {
+                source.position = position;
+                source.forward = forward;
+                if (segment_in_bounds(position, step, len, forward, source.available)) {
+                    position = loops->steady(out, len, source, gains);
+                } else {
+                    MixGains still = gains;
+                    position = forward ? mix_checked<true>(out, len, source, &still, MixGains{0.0, 0.0})
+                                       : mix_checked<false>(out, len, source, &still, MixGains{0.0, 0.0});
+                }
+            }
+            out += 2 * (int64_t)len;
+        }
+        remaining -= len;
+        if (!boundary) break;
+        bool goes_on = false;
+        if (sample->loop_type & LOOP_FORWARD) {
+            // wrap_forward on the local position
+            goes_on = loop_length != 0;
+            uint32_t whole = (uint32_t)(position >> 32) - loop_length;
+            if (goes_on && whole >= loop_end) whole = loop_start + (whole - loop_end) % loop_length;
+            position = (uint64_t)whole << 32 | (uint32_t)position;
+        } else if (sample->loop_type & LOOP_PINGPONG) {
+            goes_on = reflect_position(&position, &direction, loop_start, loop_end);
+        }
+        if (!goes_on) {
+            voice->direction = direction;
+            end_voice(voice);
+            return;
+        }
+        if (remaining <= 0) break;
+    }
+    store_position(voice, position);
+    voice->direction = direction;
+}
+
 // HEARD false: the voice moves as if mixed and adds nothing (out unused).
 template <bool HEARD>
 void mix_voice(Voice* voice, float* out, int32_t count, const MixerSettings& settings) {
@@ -817,6 +900,10 @@ void mix_voice(Voice* voice, float* out, int32_t count, const MixerSettings& set
     while (segments_left-- > 0) {
         const Sample* sample = voice->sample;
         int32_t ramp = ramp_setup(voice, settings);
+        if (HEARD && ramp == 0) {
+            mix_without_ramp(voice, sample, out, remaining, segments_left + 1, settings.loops);
+            return;
+        }
         if (!HEARD && ramp == 0) {
             skip_without_ramp(voice, sample, remaining, segments_left + 1);
             return;

@@ -77,8 +77,10 @@ uint64_t mix_steady_sse2(float* out, int32_t len, const MixSource& source, MixGa
         __m128i pairs = _mm_unpacklo_epi32(_mm_cvtsi32_si128(sample_pair(data, read)),
                                            _mm_cvtsi32_si128(sample_pair(data, read1)));
         read = read1 + delta;
-        __m128i first = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
-        __m128i difference = _mm_sub_epi32(_mm_srai_epi32(pairs, 16), first);
+        // s[i] and s[i+1] - s[i] as 32-bit words, each by one multiply-add
+        // of the 16-bit halves (exact: the sums fit 17 bits).
+        __m128i first = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00000001));
+        __m128i difference = _mm_madd_epi16(pairs, _mm_set1_epi32(0x0001FFFF));
         __m128d f = _mm_cvtepi32_pd(_mm_srli_epi32(fractions, 1));
         fractions = _mm_add_epi32(fractions, fraction_step);
         __m128d x = _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(first), whole_scale),
@@ -176,8 +178,10 @@ inline __m256d interpolate_four(WideReader* reader) {
     __m128i high = _mm_insert_epi32(_mm_cvtsi32_si128(sample_pair(data, read1)), sample_pair(data, read3), 2);
     __m256i pairs = _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
     reader->read = read3 + reader->delta;
-    __m256i first = _mm256_srai_epi32(_mm256_slli_epi32(pairs, 16), 16);
-    __m256i difference = _mm256_sub_epi32(_mm256_srai_epi32(pairs, 16), first);
+    // s[i] and s[i+1] - s[i] as 32-bit words, each by one multiply-add of
+    // the 16-bit halves (exact: the sums fit 17 bits).
+    __m256i first = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00000001));
+    __m256i difference = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x0001FFFF));
     __m256i f = _mm256_srli_epi32(reader->fractions, 1);
     reader->fractions = _mm256_add_epi32(reader->fractions, reader->fraction_step);
     // Signed 32-by-32-bit products of the low halves: f * difference, and
