@@ -487,6 +487,21 @@ void reflect(Voice* voice, const Sample* sample) {
     }
 }
 
+// pass_loop_point on a position and direction kept in locals: false where
+// the voice ends (no loop, or an empty one, or no reflection brings it inside).
+inline bool pass_loop_point_at(const Sample* sample, uint64_t* position, int32_t* direction) {
+    const uint32_t loop_end = sample->loop_start + sample->loop_length;
+    if (sample->loop_type & LOOP_FORWARD) {
+        if (sample->loop_length == 0) return false;
+        uint32_t whole = (uint32_t)(*position >> 32) - sample->loop_length;
+        if (whole >= loop_end) whole = sample->loop_start + (whole - loop_end) % sample->loop_length;
+        *position = (uint64_t)whole << 32 | (uint32_t)*position;
+        return true;
+    }
+    if (sample->loop_type & LOOP_PINGPONG) return reflect_position(position, direction, sample->loop_start, loop_end);
+    return false;
+}
+
 // Past the loop point: wrap, reflect or end. False when the voice has ended.
 bool pass_loop_point(Voice* voice, const Sample* sample) {
     if (sample->loop_type & LOOP_FORWARD) {
@@ -772,17 +787,7 @@ void skip_pieces_without_ramp(Voice* voice, const Sample* sample, const SkipPiec
             if (len > 0) position = advance_silently(position, step, len, forward);
             remaining -= len;
             if (!boundary) break;
-            bool goes_on = false;
-            if (sample->loop_type & LOOP_FORWARD) {
-                // wrap_forward on the local position
-                goes_on = loop_length != 0;
-                uint32_t whole = (uint32_t)(position >> 32) - loop_length;
-                if (goes_on && whole >= loop_end) whole = loop_start + (whole - loop_end) % loop_length;
-                position = (uint64_t)whole << 32 | (uint32_t)position;
-            } else if (sample->loop_type & LOOP_PINGPONG) {
-                goes_on = reflect_position(&position, &direction, loop_start, loop_end);
-            }
-            if (!goes_on) {
+            if (!pass_loop_point_at(sample, &position, &direction)) {
                 voice->direction = direction;
                 end_voice(voice);
                 return;
@@ -869,17 +874,7 @@ void mix_without_ramp(Voice* voice, const Sample* sample, float* out, int32_t re
         }
         remaining -= len;
         if (!boundary) break;
-        bool goes_on = false;
-        if (sample->loop_type & LOOP_FORWARD) {
-            // wrap_forward on the local position
-            goes_on = loop_length != 0;
-            uint32_t whole = (uint32_t)(position >> 32) - loop_length;
-            if (goes_on && whole >= loop_end) whole = loop_start + (whole - loop_end) % loop_length;
-            position = (uint64_t)whole << 32 | (uint32_t)position;
-        } else if (sample->loop_type & LOOP_PINGPONG) {
-            goes_on = reflect_position(&position, &direction, loop_start, loop_end);
-        }
-        if (!goes_on) {
+        if (!pass_loop_point_at(sample, &position, &direction)) {
             voice->direction = direction;
             end_voice(voice);
             return;
